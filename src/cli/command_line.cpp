@@ -1,0 +1,228 @@
+// Parsing of quilldex-cli's arguments. Short options may be grouped
+// ("-rl") and take their value attached or as the next argument; long
+// options take it after "=" or as the next argument; "--" ends options.
+#include "cli/command_line.h"
+
+#include <optional>
+
+namespace quilldex::cli {
+
+const std::string_view kUsage =
+    "usage: quilldex-cli [-hlqrtV] [-m mask] [-o file] [-p prefix] [-s style]\n"
+    "                    [--no-size] [--time] [--date] [directory]\n";
+
+const std::string_view kHelp =
+    "Writes an HTML table of the files of DIRECTORY (default: the current\n"
+    "directory), or of every directory below it.\n"
+    "\n"
+    "  -o, --output FILE      write the index to FILE (\"-\": standard output, the\n"
+    "                         default); a recursive run writes a file of FILE's\n"
+    "                         name (default index.html) into every directory\n"
+    "  -r, --recursive        index every directory of the tree\n"
+    "  -m, --mask MASK        list only the names that match MASK (default *.*)\n"
+    "      --no-size          leave out the Size column\n"
+    "      --time             add the Time column\n"
+    "      --date             add the Date column\n"
+    "  -s, --size-style STYLE auto, bytes, kb or mb (default auto)\n"
+    "  -l, --links            make each name a link\n"
+    "  -p, --prefix TEXT      put TEXT in front of every link target\n"
+    "  -t, --titles           show HTML documents by their <title>\n"
+    "  -q, --quiet            show no progress\n"
+    "  -h, --help             show this help\n"
+    "  -V, --version          show the version\n"
+    "\n"
+    "Exit status: 0 success, 1 the index could not be written, 2 bad usage.\n";
+
+namespace {
+
+struct OptionSpec {
+    char shortName;  // '\0' when there is none
+    std::string_view longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'o', "output", true},  {'r', "recursive", false}, {'m', "mask", true},   {'\0', "no-size", false},
+    {'\0', "time", false},  {'\0', "date", false},     {'s', "size-style", true}, {'l', "links", false},
+    {'p', "prefix", true},  {'t', "titles", false},    {'q', "quiet", false}, {'h', "help", false},
+    {'V', "version", false},
+};
+
+const OptionSpec* findShort(char c)
+{
+    for (const auto& spec : kOptions)
+        if (spec.shortName == c)
+            return &spec;
+    return nullptr;
+}
+
+const OptionSpec* findLong(std::string_view name)
+{
+    for (const auto& spec : kOptions)
+        if (spec.longName == name)
+            return &spec;
+    return nullptr;
+}
+
+std::optional<SizeStyle> parseSizeStyle(std::string_view text)
+{
+    if (text == "auto")
+        return SizeStyle::Auto;
+    if (text == "bytes")
+        return SizeStyle::Bytes;
+    if (text == "kb")
+        return SizeStyle::Kilobytes;
+    if (text == "mb")
+        return SizeStyle::Megabytes;
+    return std::nullopt;
+}
+
+// Applies one option; returns an error text or "".
+std::string apply(CommandLine& line, const OptionSpec& spec, std::string_view value)
+{
+    IndexOptions& options = line.options;
+    const std::string_view name = spec.longName;
+    if (name == "output") {
+        if (value.empty())
+            return "empty output file name";
+        line.output = value;
+        line.outputGiven = true;
+    } else if (name == "recursive") {
+        options.recursive = true;
+    } else if (name == "mask") {
+        if (value.size() > kMaxFileMaskLength)
+            return "mask longer than 127 characters: " + std::string(value);
+        // A mask with a directory part would list another directory than
+        // the one being indexed.
+        if (value.find_first_of("/\\:") != std::string_view::npos)
+            return "mask must not name a directory: " + std::string(value);
+        options.fileMask = value;
+    } else if (name == "no-size") {
+        options.showSize = false;
+    } else if (name == "time") {
+        options.showTime = true;
+    } else if (name == "date") {
+        options.showDate = true;
+    } else if (name == "size-style") {
+        const auto style = parseSizeStyle(value);
+        if (!style)
+            return "bad size style: " + std::string(value) + " (auto, bytes, kb or mb)";
+        options.sizeStyle = *style;
+    } else if (name == "links") {
+        options.makeLinks = true;
+    } else if (name == "prefix") {
+        if (value.size() > kMaxLinkPrefixLength)
+            return "prefix longer than 255 characters: " + std::string(value);
+        options.linkPrefix = value;
+    } else if (name == "titles") {
+        options.readTitles = true;
+    } else if (name == "quiet") {
+        line.quiet = true;
+    } else if (name == "help") {
+        line.help = true;
+    } else if (name == "version") {
+        line.version = true;
+    }
+    return {};
+}
+
+}  // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
+{
+    ParseResult result;
+    CommandLine& line = result.commandLine;
+    std::vector<std::string_view> operands;
+    bool optionsEnded = false;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            operands.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument.substr(0, 2) == "--") {
+            const std::string_view body = argument.substr(2);
+            const std::size_t equals = body.find('=');
+            const OptionSpec* spec = findLong(body.substr(0, equals));
+            if (spec == nullptr) {
+                result.error = "unknown option: " + std::string(argument);
+                return result;
+            }
+            std::string_view value;
+            if (spec->takesValue) {
+                if (equals != std::string_view::npos) {
+                    value = body.substr(equals + 1);
+                } else if (i + 1 < arguments.size()) {
+                    value = arguments[++i];
+                } else {
+                    result.error = "option needs a value: " + std::string(argument);
+                    return result;
+                }
+            } else if (equals != std::string_view::npos) {
+                result.error = "option takes no value: " + std::string(argument);
+                return result;
+            }
+            result.error = apply(line, *spec, value);
+            if (!result.error.empty())
+                return result;
+            continue;
+        }
+        for (std::size_t k = 1; k < argument.size(); ++k) {
+            const OptionSpec* spec = findShort(argument[k]);
+            if (spec == nullptr) {
+                result.error = "unknown option: -" + std::string(1, argument[k]);
+                return result;
+            }
+            std::string_view value;
+            if (spec->takesValue) {
+                if (k + 1 < argument.size()) {
+                    value = argument.substr(k + 1);
+                } else if (i + 1 < arguments.size()) {
+                    value = arguments[++i];
+                } else {
+                    result.error = "option needs a value: -" + std::string(1, argument[k]);
+                    return result;
+                }
+                k = argument.size();
+            }
+            result.error = apply(line, *spec, value);
+            if (!result.error.empty())
+                return result;
+        }
+    }
+
+    if (operands.size() > 1) {
+        result.error = "more than one directory: " + std::string(operands[1]);
+        return result;
+    }
+    if (!operands.empty())
+        line.directory = operands[0];
+    if (line.options.recursive) {
+        if (line.output == "-") {
+            result.error = "a recursive run writes files and needs a file name, not -";
+            return result;
+        }
+        if (!line.outputGiven)
+            line.output = "index.html";
+    } else if (!line.outputGiven) {
+        line.output = "-";
+    }
+    const std::string name = line.output == "-" ? std::string() : fileNamePart(line.output);
+    if (line.output != "-" && name.empty()) {
+        result.error = "output has no file name: " + line.output;
+        return result;
+    }
+    if (name.size() > kMaxOutputNameLength) {
+        result.error = "output file name longer than 255 characters: " + name;
+        return result;
+    }
+    line.options.outputName = name;
+    return result;
+}
+
+}  // namespace quilldex::cli

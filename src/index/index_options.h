@@ -1,0 +1,56 @@
+// The options of one export run, filled by a front end before the run and
+// only read while it goes on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quilldex {
+
+// How the Size column writes a byte count.
+enum class SizeStyle { Auto, Bytes, Kilobytes, Megabytes };
+
+// The longest texts the front ends hand over. A front end cuts a longer
+// mask or prefix where it reads it, as an edit control of that length
+// would; an output name that long is refused rather than cut.
+inline constexpr std::size_t kMaxDirectoryLength = 259;
+inline constexpr std::size_t kMaxFileMaskLength = 127;
+inline constexpr std::size_t kMaxLinkPrefixLength = 255;
+inline constexpr std::size_t kMaxOutputNameLength = 255;
+
+struct IndexOptions {
+    // Directory to index, absolute. The run expects it to be current.
+    std::string directory;
+    // Wildcard mask for the entries listed in each directory.
+    std::string fileMask = "*.*";
+    // Put in front of every link target; may be empty.
+    std::string linkPrefix;
+    // File-name part of the output file. The entry of that name is left
+    // out of the listing; a recursive run writes a file of that name into
+    // every directory, and directory links point at it.
+    std::string outputName;
+    bool showSize = true;
+    bool showTime = false;
+    bool showDate = false;
+    bool makeLinks = false;
+    bool readTitles = false;
+    SizeStyle sizeStyle = SizeStyle::Auto;
+    bool recursive = false;
+};
+
+// The first `capacity` bytes of `text`: what an edit control limited to
+// that many characters would hand over.
+inline std::string cutToLength(std::string_view text, std::size_t capacity)
+{
+    return std::string(text.substr(0, capacity));
+}
+
+// The file-name part of a path: the text after its last '/' or '\'.
+inline std::string fileNamePart(std::string_view path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace quilldex

@@ -1,0 +1,192 @@
+// The operating-system interface of the index generation.
+//
+// Everything the index needs from the system goes through this header: a
+// directory search with a wildcard mask, the conversion of a UTC time to
+// local calendar fields, the current directory, the first bytes of a file
+// and the output stream. posix.cpp and win32.cpp implement it; CMake picks
+// one. No other part of the program includes a system header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quilldex::platform {
+
+// A point in time as whole seconds since 1970-01-01 00:00:00 UTC.
+using UtcSeconds = std::int64_t;
+
+// One result of a directory search. The facts are those of what the name
+// leads to: a symbolic link to a file reports the file's size and time.
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+    // A symbolic link, or on Windows any reparse point (junction, mount
+    // point). Listed like any other entry; the recursive walk never enters
+    // it.
+    bool isLink = false;
+    std::uint64_t size = 0;
+    UtcSeconds lastWriteTime = 0;
+};
+
+// How much a search has to find out about each entry. Kind is enough for a
+// walk that only needs to tell directories from files; it spares a status
+// call per entry where the system reports the kind with the name.
+enum class EntryFacts { Kind, Full };
+
+// A search of the current directory for the names that match a Windows
+// wildcard mask. On Windows the system matches the mask; elsewhere the
+// wildcard matcher in wildcard.h imitates it.
+//
+// Entries come in the order a Windows user sees on NTFS: "." and ".."
+// first (when the mask selects them), then the other names in ascending
+// order, ASCII letters compared without case, ties broken by the raw
+// bytes. A fixed order keeps an index stable from run to run.
+//
+// The search closes its handles when it is destroyed.
+class DirectorySearch {
+public:
+    DirectorySearch(std::string_view mask, EntryFacts facts = EntryFacts::Full);
+    ~DirectorySearch();
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    // Fills `entry` with the next match and returns true, or returns false
+    // when there is none left (or the directory could not be read).
+    bool next(DirectoryEntry& entry);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Local calendar fields of a UTC time, as the platform's time zone rules
+// give them for that date (summer time included where it applied then).
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1 to 12
+    int day = 0;    // 1 to 31
+    int hour = 0;   // 0 to 23
+    int minute = 0;
+    int second = 0;
+};
+
+LocalTime toLocalTime(UtcSeconds time);
+
+// The process's current directory as an absolute path, or nothing when the
+// system cannot tell it.
+std::optional<std::string> currentDirectory();
+
+// Makes `path` the current directory. Returns false, changing nothing, when
+// it cannot.
+bool setCurrentDirectory(const std::string& path);
+
+// Identifies a directory on this machine (device and inode on POSIX, volume
+// serial and file index on Windows), so that a walk can tell when two names
+// lead to the same directory.
+struct DirectoryIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator<(const DirectoryIdentity& a, const DirectoryIdentity& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
+    friend bool operator==(const DirectoryIdentity& a, const DirectoryIdentity& b)
+    {
+        return a.device == b.device && a.inode == b.inode;
+    }
+};
+
+// Holds on to the directory that is current when it is made, so that a walk
+// can return to exactly that directory however it moved since (a directory
+// entered through a link has another parent than the one the walk came
+// from). Releases its handle when destroyed.
+class SavedDirectory {
+public:
+    SavedDirectory();
+    ~SavedDirectory();
+    SavedDirectory(const SavedDirectory&) = delete;
+    SavedDirectory& operator=(const SavedDirectory&) = delete;
+
+    // False when the current directory could not be held on to.
+    bool valid() const;
+    // Makes the saved directory current again.
+    bool restore() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The identity of the current directory.
+std::optional<DirectoryIdentity> currentDirectoryIdentity();
+
+// Makes the subdirectory `name` of the current directory current, refusing
+// to follow a symbolic link or reparse point that stands there (it may have
+// replaced the directory since it was listed). Returns the identity of the
+// directory entered, or nothing, having changed nothing.
+std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
+
+// Reads up to `capacity` bytes from the start of the regular file `name` in
+// the current directory and returns how many were read. Anything that is not
+// a regular file (a directory, a FIFO, a device) and anything that cannot be
+// opened gives 0; reading never blocks on such a file.
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity);
+
+// Whether to write through a symbolic link that stands where the output
+// file is to be created.
+enum class FollowLinks { Yes, No };
+
+// A buffered output file in which every line feed written becomes CR LF and
+// no other byte changes, so that the bytes are the same on every platform.
+// It remembers the first error of any write, and close() reports it.
+class OutputStream {
+public:
+    OutputStream() = default;
+    ~OutputStream();
+    OutputStream(const OutputStream&) = delete;
+    OutputStream& operator=(const OutputStream&) = delete;
+
+    // Creates `path`, or truncates the file there, for writing.
+    bool open(const std::string& path, FollowLinks follow = FollowLinks::Yes);
+    // Writes to the process's standard output instead of a file.
+    bool openStandardOutput();
+    bool isOpen() const { return file_ != nullptr; }
+
+    void write(std::string_view text);
+    void write(char c);
+
+    // Flushes and closes; false if any write, the flush or the close
+    // failed. A stream that was never opened closes with false.
+    bool close();
+
+    // The reason of the first failure, worded "call(path): reason".
+    const std::string& error() const { return error_; }
+
+private:
+    // Takes over an open file (unbuffered: this class does the buffering).
+    void attach(std::FILE* file, bool ownsFile, std::string path);
+    void flushBuffer();
+    void fail(const char* call);
+
+    std::FILE* file_ = nullptr;
+    bool ownsFile_ = false;
+    bool failed_ = false;
+    std::string path_;
+    std::string error_;
+    std::size_t used_ = 0;
+    std::unique_ptr<char[]> buffer_;
+};
+
+// The last system error as text, worded the same on every platform.
+std::string lastErrorText();
+
+// Whether the process's standard error is a terminal (where progress can be
+// shown on one line that updates in place).
+bool standardErrorIsTerminal();
+
+}  // namespace quilldex::platform

@@ -1,0 +1,110 @@
+#include "support/temp_tree.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "version.h"
+
+namespace quilldex::testing {
+
+TempTree::TempTree()
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    const auto base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = base / ("quilldex-test-" + std::to_string(random()) + "-" +
+                                       std::to_string(counter++));
+        if (fs::create_directory(candidate)) {
+            root_ = fs::canonical(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempTree::~TempTree()
+{
+    std::error_code ignored;
+    // Restore permissions that tests took away so the tree can be removed.
+    for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root_, ignored);
+}
+
+fs::path TempTree::file(std::string_view relative, std::string_view content)
+{
+    const auto target = path(relative);
+    fs::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + target.string());
+    return target;
+}
+
+fs::path TempTree::sizedFile(std::string_view relative, std::uintmax_t size)
+{
+    const auto target = file(relative);
+    fs::resize_file(target, size);
+    return target;
+}
+
+fs::path TempTree::dir(std::string_view relative)
+{
+    const auto target = path(relative);
+    fs::create_directories(target);
+    return target;
+}
+
+void setLastWriteTime(const fs::path& path, std::int64_t utcSeconds)
+{
+    using namespace std::chrono;
+    const sys_seconds when{seconds{utcSeconds}};
+    fs::last_write_time(path, fs::file_time_type::clock::from_sys(when));
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ChangeDirectory::ChangeDirectory(const fs::path& path) : previous_(fs::current_path())
+{
+    fs::current_path(path);
+}
+
+ChangeDirectory::~ChangeDirectory()
+{
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+}
+
+std::string creditLine()
+{
+    return "</table><p>Created by <a href=\"" QUILLDEX_HOME_PAGE "\">QUILLDEX 1.0.7</a></p>";
+}
+
+std::string headerRow(bool size, bool time, bool date)
+{
+    std::string row =
+        "<table align=\"center\" width=\"100%\" cellspacing=\"0\" border=\"1\"><tr bgcolor=\"#EEEEEE\">"
+        "<td align=\"center\"><b>Filename</b></td>";
+    if (size)
+        row += "<td align=\"center\"><b>Size</b></td>";
+    if (time)
+        row += "<td align=\"center\"><b>Time</b></td>";
+    if (date)
+        row += "<td align=\"center\"><b>Date</b></td>";
+    return row + "</tr>\r\n";
+}
+
+}  // namespace quilldex::testing
