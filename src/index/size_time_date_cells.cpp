@@ -1,0 +1,142 @@
+#include <charconv>
+#include <cstring>
+
+#include "index/cells.h"
+#include "index/index_writer.h"
+
+namespace quilldex {
+
+void ShortText::append(std::string_view text)
+{
+    std::memcpy(bytes_.data() + length_, text.data(), text.size());
+    length_ += text.size();
+}
+
+void ShortText::appendNumber(std::uint64_t value)
+{
+    const auto result = std::to_chars(bytes_.data() + length_, bytes_.data() + kCapacity, value);
+    length_ = static_cast<std::size_t>(result.ptr - bytes_.data());
+}
+
+void ShortText::appendTwoDigits(int value)
+{
+    if (value >= 0 && value < 10)
+        append('0');
+    const auto result = std::to_chars(bytes_.data() + length_, bytes_.data() + kCapacity, value);
+    length_ = static_cast<std::size_t>(result.ptr - bytes_.data());
+}
+
+namespace {
+
+constexpr std::uint64_t kKilobyteThreshold = 2048;
+constexpr std::uint64_t kMegabyte = std::uint64_t{1} << 20;
+
+// The size in megabytes with two decimals, a half hundredth rounded up.
+// Worked out in integers: a double cannot hold every 64-bit size, and
+// printf rounds exact halves to even on some libraries.
+void appendMegabytes(ShortText& text, std::uint64_t size)
+{
+    std::uint64_t whole = size >> 20;
+    std::uint64_t hundredths = ((size & (kMegabyte - 1)) * 100 + kMegabyte / 2) >> 20;
+    if (hundredths == 100) {
+        ++whole;
+        hundredths = 0;
+    }
+    text.appendNumber(whole);
+    text.append('.');
+    text.appendTwoDigits(static_cast<int>(hundredths));
+    text.append(" mb");
+}
+
+void appendKilobytes(ShortText& text, std::uint64_t size)
+{
+    text.appendNumber(size >> 10);
+    text.append(" kb");
+}
+
+void appendBytes(ShortText& text, std::uint64_t size)
+{
+    text.appendNumber(size);
+    text.append(" bytes");
+}
+
+}  // namespace
+
+ShortText sizeText(std::uint64_t size, bool isDirectory, SizeStyle style)
+{
+    ShortText text;
+    if (isDirectory) {
+        text.append("DIR");
+        return text;
+    }
+    switch (style) {
+    case SizeStyle::Bytes:
+        appendBytes(text, size);
+        break;
+    case SizeStyle::Kilobytes:
+        appendKilobytes(text, size);
+        break;
+    case SizeStyle::Megabytes:
+        appendMegabytes(text, size);
+        break;
+    case SizeStyle::Auto:
+        if (size >= kMegabyte)
+            appendMegabytes(text, size);
+        else if (size >= kKilobyteThreshold)
+            appendKilobytes(text, size);
+        else
+            appendBytes(text, size);
+        break;
+    }
+    return text;
+}
+
+ShortText timeText(const platform::LocalTime& localTime)
+{
+    ShortText text;
+    text.appendTwoDigits(localTime.hour);
+    text.append(':');
+    text.appendTwoDigits(localTime.minute);
+    text.append('.');
+    text.appendTwoDigits(localTime.second);
+    return text;
+}
+
+ShortText dateText(const platform::LocalTime& localTime)
+{
+    ShortText text;
+    text.appendTwoDigits(localTime.year);
+    text.append('-');
+    text.appendTwoDigits(localTime.month);
+    text.append('-');
+    text.appendTwoDigits(localTime.day);
+    return text;
+}
+
+namespace {
+
+void writeCell(OutputStream& stream, const ShortText& text)
+{
+    stream.write("<td>");
+    stream.write(text.view());
+    stream.write("</td>");
+}
+
+}  // namespace
+
+void writeSizeCell(OutputStream& stream, const DirectoryEntry& entry, SizeStyle sizeStyle)
+{
+    writeCell(stream, sizeText(entry.size, entry.isDirectory, sizeStyle));
+}
+
+void writeTimeCell(OutputStream& stream, const LocalTime& localTime)
+{
+    writeCell(stream, timeText(localTime));
+}
+
+void writeDateCell(OutputStream& stream, const LocalTime& localTime)
+{
+    writeCell(stream, dateText(localTime));
+}
+
+}  // namespace quilldex

@@ -1,0 +1,119 @@
+// Cases that need what only POSIX file systems have: FIFOs, devices, and
+// names holding bytes that Windows refuses.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "index/cells.h"
+#include "index/export_runs.h"
+#include "index/index_writer.h"
+#include "link_check.h"
+#include "stream_capture.h"
+#include "support/temp_tree.h"
+
+namespace quilldex {
+namespace {
+
+using testing::TempTree;
+
+// A read that blocks would hang the test for good; the alarm ends it with
+// a failure instead.
+class NoHang {
+public:
+    NoHang() { alarm(20); }
+    ~NoHang() { alarm(0); }
+};
+
+TEST(TitlesPosix, FifosAndDevicesAreNeverRead)
+{
+    NoHang guard;
+    TempTree tree;
+    ASSERT_EQ(mkfifo(tree.path("pipe.html").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", tree.path("zero.html"));
+    tree.file("real.html", "<title>Real</title>");
+    std::filesystem::create_symlink("real.html", tree.path("link.html"));
+    testing::ChangeDirectory cd(tree.root());
+
+    EXPECT_EQ(readDocumentTitle("pipe.html"), std::nullopt);
+    EXPECT_EQ(readDocumentTitle("zero.html"), std::nullopt);
+    // A link to a regular file is read like the file.
+    EXPECT_EQ(readDocumentTitle("link.html"), "Real");
+
+    IndexOptions options;
+    options.outputName = "index.html";
+    options.readTitles = true;
+    options.showSize = false;
+    TempTree out;
+    ASSERT_TRUE(exportSingle(out.path("index.html").string(), options));
+    EXPECT_EQ(testing::readFile(out.path("index.html")),
+              testing::headerRow(false, false, false) +
+                  "<tr><td>Real</td></tr>\r\n"
+                  "<tr><td>pipe.html</td></tr>\r\n"
+                  "<tr><td>Real</td></tr>\r\n"
+                  "<tr><td>zero.html</td></tr>\r\n" +
+                  testing::creditLine());
+}
+
+TEST(NameCellPosix, HostileNamesStayNames)
+{
+    struct Case {
+        const char* name;
+        const char* cell;
+    };
+    const Case cases[] = {
+        {"javascript:alert(1)", "<a href=\"javascript%3aalert%281%29\">javascript:alert(1)</a>"},
+        {"a?b", "<a href=\"a%3fb\">a?b</a>"},
+        {"a\\b", "<a href=\"a%5cb\">a\\b</a>"},
+        {"<script>x", "<a href=\"%3cscript%3ex\">&lt;script&gt;x</a>"},
+        {"\"onmouseover=x", "<a href=\"%22onmouseover=x\">\"onmouseover=x</a>"},
+        {"caf\xe9 \x01.txt", "<a href=\"caf%e9%20%01.txt\">caf\xe9 \x01.txt</a>"},
+    };
+    TempTree tree;
+    testing::ChangeDirectory cd(tree.root());
+    IndexOptions options;
+    options.outputName = "index.html";
+    options.makeLinks = true;
+    options.readTitles = true;
+    for (const auto& c : cases) {
+        // Real files, so that the title reader opens them too.
+        tree.file(c.name, "no title");
+        const auto cell = testing::streamed([&](OutputStream& stream) {
+            writeNameCell(stream, DirectoryEntry{.name = c.name}, options);
+        });
+        EXPECT_EQ(cell, c.cell) << c.name;
+    }
+}
+
+TEST(NameCellPosix, RecursiveLinksWithOddBytesResolve)
+{
+    TempTree tree;
+    const auto top = tree.dir("top");
+    for (const char* name : {"top/a:b", "top/a?b", "top/a\\b", "top/<b>", "top/caf\xe9", "top/tab\there",
+                             "top/q\"uote/inner|pipe*.txt", "top/line\nbreak/x"})
+        tree.file(name, "x");
+    // A link to a directory is listed and linked, but the walk does not
+    // enter it, so its link has no index behind it.
+    tree.dir("outside");
+    std::filesystem::create_directory_symlink("../outside", tree.path("top/linked"));
+
+    IndexOptions options;
+    options.outputName = "index.html";
+    options.makeLinks = true;
+    options.recursive = true;
+    {
+        testing::ChangeDirectory cd(top);
+        ASSERT_TRUE(exportRecursive(options));
+    }
+    EXPECT_FALSE(std::filesystem::exists(tree.path("outside/index.html")));
+    const auto check = testing::checkIndexLinks(top, "index.html");
+    EXPECT_EQ(check.indexFiles, 3u);
+    // Top: six files and two directories; each subdirectory: its entry and "..".
+    EXPECT_EQ(check.linksFollowed, 12u);
+    EXPECT_TRUE(check.broken.empty()) << ::testing::PrintToString(check.broken);
+}
+
+}  // namespace
+}  // namespace quilldex

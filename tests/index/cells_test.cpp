@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "index/cells.h"
+
+namespace quilldex {
+namespace {
+
+struct SizeCase {
+    std::uint64_t size;
+    SizeStyle style;
+    const char* text;
+};
+
+TEST(SizeText, EveryStyle)
+{
+    constexpr auto A = SizeStyle::Auto, B = SizeStyle::Bytes, K = SizeStyle::Kilobytes,
+                   M = SizeStyle::Megabytes;
+    const SizeCase cases[] = {
+        {0, A, "0 bytes"},
+        {2047, A, "2047 bytes"},
+        {2048, A, "2 kb"},
+        {1048575, A, "1023 kb"},
+        {1048576, A, "1.00 mb"},
+        {1179648, A, "1.13 mb"},
+        {1703936, A, "1.63 mb"},
+        {3500000, A, "3.34 mb"},
+        {4294967295, A, "4096.00 mb"},
+        // Sizes past 4 GiB are not cut to their low 32 bits.
+        {5368709120, A, "5120.00 mb"},
+        {4294967296, A, "4096.00 mb"},
+        {UINT64_MAX, A, "17592186044416.00 mb"},
+        {0, B, "0 bytes"},
+        {3500000, B, "3500000 bytes"},
+        {5368709120, B, "5368709120 bytes"},
+        {UINT64_MAX, B, "18446744073709551615 bytes"},
+        {500, K, "0 kb"},
+        {1023, K, "0 kb"},
+        {1024, K, "1 kb"},
+        {2047, K, "1 kb"},
+        {3500000, K, "3417 kb"},
+        {5368709120, K, "5242880 kb"},
+        {500, M, "0.00 mb"},
+        {5120, M, "0.00 mb"},
+        {6144, M, "0.01 mb"},
+        {131072, M, "0.13 mb"},
+        {1048575, M, "1.00 mb"},
+        {10480517, M, "9.99 mb"},
+        {10480518, M, "10.00 mb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        EXPECT_EQ(sizeText(c.size, false, c.style).view(), c.text);
+    }
+}
+
+TEST(SizeText, DirectoryInEveryStyle)
+{
+    for (auto style : {SizeStyle::Auto, SizeStyle::Bytes, SizeStyle::Kilobytes, SizeStyle::Megabytes})
+        for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{4096}, std::uint64_t{5368709120}})
+            EXPECT_EQ(sizeText(size, true, style).view(), "DIR");
+}
+
+// Every odd multiple of 131,072 bytes is an exact half hundredth of a
+// megabyte; all of them round up.
+TEST(SizeText, MegabyteTiesRoundAwayFromZero)
+{
+    constexpr std::uint64_t kStep = 131072;
+    int ties = 0;
+    for (std::uint64_t size = kStep; size <= (std::uint64_t{64} << 20); size += 2 * kStep) {
+        // size / 2^20 = k / 8 with k odd, so 100 * size / 2^20 = 12.5 * k.
+        const std::uint64_t hundredths = (size * 100 + (std::uint64_t{1} << 19)) >> 20;
+        ASSERT_EQ((size * 100) % (std::uint64_t{1} << 20), std::uint64_t{1} << 19);
+        std::string expected = std::to_string(hundredths / 100) + ".";
+        expected += static_cast<char>('0' + hundredths % 100 / 10);
+        expected += static_cast<char>('0' + hundredths % 10);
+        expected += " mb";
+        ASSERT_EQ(sizeText(size, false, SizeStyle::Megabytes).view(), expected) << size;
+        ++ties;
+    }
+    EXPECT_EQ(ties, 256);
+}
+
+TEST(TimeAndDateText, ZeroPadded)
+{
+    struct Case {
+        platform::LocalTime time;
+        const char* timeText;
+        const char* dateText;
+    };
+    const Case cases[] = {
+        {{2001, 4, 25, 13, 5, 9}, "13:05.09", "2001-04-25"},
+        {{2000, 1, 1, 0, 0, 0}, "00:00.00", "2000-01-01"},
+        {{2000, 12, 31, 23, 59, 59}, "23:59.59", "2000-12-31"},
+        {{1980, 10, 10, 10, 10, 10}, "10:10.10", "1980-10-10"},
+        // Years are at least two digits, never cut.
+        {{5, 2, 3, 4, 5, 6}, "04:05.06", "05-02-03"},
+        {{12345, 6, 7, 8, 9, 0}, "08:09.00", "12345-06-07"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(timeText(c.time).view(), c.timeText);
+        EXPECT_EQ(dateText(c.time).view(), c.dateText);
+    }
+}
+
+TEST(EscapeLinkName, EveryByte)
+{
+    for (int value = 0; value < 256; ++value) {
+        const char byte = static_cast<char>(value);
+        const bool safe = value >= 0x2D && value <= 0x7E && byte != '<' && byte != '>' &&
+                          byte != ':' && byte != '?' && byte != '\\';
+        static constexpr char kHex[] = "0123456789abcdef";
+        const std::string expected =
+            safe ? std::string(1, byte) : std::string{'%', kHex[value / 16], kHex[value % 16]};
+        EXPECT_EQ(escapeLinkName(std::string(1, byte)), expected) << value;
+        // Within a name too, with safe neighbours on both sides.
+        EXPECT_EQ(escapeLinkName("a" + std::string(1, byte) + "z"), "a" + expected + "z") << value;
+    }
+}
+
+TEST(EscapeLinkName, Names)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"my file.txt", "my%20file.txt"},
+        {"a&b.txt", "a%26b.txt"},
+        {"caf\xe9.html", "caf%e9.html"},
+        {"50%,+#1", "50%25%2c%2b%231"},
+        {"javascript:alert(1)", "javascript%3aalert%281%29"},
+        {"a?b", "a%3fb"},
+        {"a\\b", "a%5cb"},
+        {"<b>\"x\"'", "%3cb%3e%22x%22%27"},
+        {"..", ".."},
+        {"~-_.[]{}|^`@=;", "~-_.[]{}|^`@=;"},
+    };
+    for (const auto& [name, escaped] : cases)
+        EXPECT_EQ(escapeLinkName(name), escaped) << name;
+
+    // A long name of unsafe bytes is escaped whole.
+    const std::string longName(259, ' ');
+    std::string expected;
+    for (int i = 0; i < 259; ++i)
+        expected += "%20";
+    EXPECT_EQ(escapeLinkName(longName), expected);
+}
+
+TEST(ExtractTitle, Cases)
+{
+    using namespace std::string_literals;
+    struct Case {
+        std::string bytes;
+        std::optional<std::string> title;
+    };
+    const std::string pad(1010, 'x');
+    const Case cases[] = {
+        {"<html><head><title>My Page</title>", "My Page"},
+        {"<HTML><HEAD><TITLE>Shouting</TITLE>", "Shouting"},
+        {"<Title>Mixed</Title>", std::nullopt},
+        {"<title lang=\"en\">Attr</title>", std::nullopt},
+        {"<title></title>", std::nullopt},
+        {"<title>", std::nullopt},
+        {"<title>\r\nNext line</title>", std::nullopt},
+        {"<title>\nNext line</title>", std::nullopt},
+        {"<title>First\r\nSecond</title>", "First\r\nSecond"},
+        {"<title>  spaced  </title>", "  spaced  "},
+        {"<title>A & B > C</title>", "A & B > C"},
+        {"plain text that mentions <title>Notes", "Notes"},
+        // The lower-case tag wins, even when its title is empty.
+        {"<TITLE>Upper</TITLE><title></title>", std::nullopt},
+        {"<title>lower</title><TITLE>Upper</TITLE>", "lower"},
+        // The search stops at a NUL.
+        {"\0<title>Hidden</title>"s, std::nullopt},
+        {"<title>Cut\0off</title>"s, "Cut"},
+        // A title running to the last byte is kept whole.
+        {"<title>Hello", "Hello"},
+        {pad + "<title>Tail", "Tail"},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 60));
+        const auto title = extractTitle(c.bytes);
+        EXPECT_EQ(title ? std::optional<std::string>(*title) : std::nullopt, c.title);
+    }
+}
+
+}  // namespace
+}  // namespace quilldex
