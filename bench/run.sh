@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Measures quilldex-cli against the floor (bench/floor.cpp) and the usual
+# listing tools on data generated in a temporary folder, and prints the
+# median times, the ratios, the targets and the peak memory.
+#   bench/run.sh [--reps N] [--small] [--no-micro]
+# --reps N    measured rounds per case (default 5; the tree case uses
+#             N - 2, at least 3); a warm-up round comes first
+# --small     a tenth of the data, to try the script out
+# --no-micro  skip the in-process microbenchmarks at the end
+set -euo pipefail
+
+reps=5
+scale=1
+micro=1
+while [ $# -gt 0 ]; do
+	case $1 in
+	--reps) reps=$2; shift 2 ;;
+	--small) scale=10; shift ;;
+	--no-micro) micro=0; shift ;;
+	*) echo "usage: bench/run.sh [--reps N] [--small] [--no-micro]" >&2; exit 2 ;;
+	esac
+done
+tree_reps=$((reps > 5 ? reps - 2 : 3))
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if ! command -v tree >/dev/null; then
+	if [ "$(id -u)" != 0 ]; then
+		echo "bench/run.sh: the Debian package tree is missing (run as root to install it)" >&2
+		exit 1
+	fi
+	apt-get update -qq
+	DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends tree >/dev/null
+fi
+
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
+bin=$root/build/bench
+cli=$bin/src/cli/quilldex-cli
+floor=$bin/bench/bench-floor
+measure=$bin/bench/bench-measure
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quilldex-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/out" "$work/times"
+
+flat_files=$((200000 / scale))
+tree_dirs=$((20000 / scale))
+tree_files=$((200000 / scale))
+title_files=$((50000 / scale))
+
+echo "Generating data in $work ..."
+"$bin/bench/bench-make-data" flat "$work/flat" "$flat_files"
+"$bin/bench/bench-make-data" flat "$work/small" 1000
+"$bin/bench/bench-make-data" tree "$work/tree" "$tree_dirs" "$tree_files"
+"$bin/bench/bench-make-data" titles "$work/titles" "$title_files"
+
+# run CASE TOOL COMMAND...: one timed run, its output to a file in the
+# temporary folder, its time appended to that tool's list (unless warming).
+run() {
+	local case=$1 tool=$2
+	shift 2
+	local result
+	result=$("$measure" "$work/out/$case-$tool.txt" "$@")
+	local seconds=${result%% *} code=${result##* }
+	if [ "$code" != 0 ]; then
+		echo "bench/run.sh: $tool exited with $code on the $case case: $*" >&2
+		exit 1
+	fi
+	[ "$warming" = 1 ] || echo "$seconds" >>"$work/times/$case-$tool"
+}
+
+median() {
+	sort -n "$work/times/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# rounds CASE COUNT: runs every tool of the case in turn, COUNT times after
+# a warm-up round, so that a slow spell of the machine hits all alike.
+rounds() {
+	local case=$1 count=$2 i
+	for ((i = 0; i <= count; i++)); do
+		warming=$((i == 0 ? 1 : 0))
+		"tools_$case"
+	done
+}
+
+tools_flat() {
+	run flat quilldex "$cli" --date "$work/flat"
+	run flat floor "$floor" list "$work/flat"
+	run flat tree tree -H . -s -D -L 1 "$work/flat"
+	run flat find find "$work/flat" -maxdepth 1 -printf '%f %s %TY-%Tm-%Td\n'
+	run flat ls ls -l "$work/flat"
+}
+
+# quilldex-cli and the floor write index.html into every directory, tree
+# writes 00Tree.html. Each run starts without them: ext4 writes a file that
+# is truncated and rewritten out to disk when it is closed, so rewriting
+# would time the disk, not the program.
+clean_tree() {
+	find "$work/tree" \( -name index.html -o -name 00Tree.html \) -delete
+	sync
+}
+
+tools_tree() {
+	clean_tree
+	run tree quilldex "$cli" -r --date "$work/tree"
+	clean_tree
+	run tree floor "$floor" tree "$work/tree" index.html
+	clean_tree
+	run tree tree tree -H . -s -D -L 1 -R "$work/tree"
+}
+
+tools_titles() {
+	run titles quilldex "$cli" -t --date "$work/titles"
+	run titles floor "$floor" titles "$work/titles"
+}
+
+echo "Timing: $flat_files files in one directory, $reps rounds ..."
+rounds flat "$reps"
+echo "Timing: $tree_dirs directories holding $tree_files files, $tree_reps rounds ..."
+rounds tree "$tree_reps"
+echo "Timing: $title_files HTML documents with titles, $reps rounds ..."
+rounds titles "$reps"
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+holds() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }' && echo holds || echo MISSED; }
+
+echo
+printf '%-8s %-10s %10s %10s %12s\n' case tool "median s" "/ floor" "quilldex x"
+for case in flat tree titles; do
+	q=$(median "$case-quilldex")
+	f=$(median "$case-floor")
+	for file in "$work/times/$case-"*; do
+		tool=${file##*/$case-}
+		m=$(median "$case-$tool")
+		printf '%-8s %-10s %10.3f %10s %12s\n' "$case" "$tool" "$m" "$(ratio "$m" "$f")" \
+			"$([ "$tool" = quilldex ] && echo - || echo "$(ratio "$m" "$q")x faster")"
+	done
+done
+
+flat_q=$(median flat-quilldex)
+flat_f=$(median flat-floor)
+flat_t=$(median flat-tree)
+tree_q=$(median tree-quilldex)
+tree_f=$(median tree-floor)
+titles_q=$(median titles-quilldex)
+titles_f=$(median titles-floor)
+
+# Peak memory: the names of the big directory are the one thing the
+# program has to hold (it sorts them).
+peak() { "$measure" "$work/out/peak.txt" "$cli" --date "$1" | awk '{ print $2 }'; }
+peak_small=$(peak "$work/small")
+peak_flat=$(peak "$work/flat")
+names_kib=$(ls -f "$work/flat" | awk '{ n += length($0) + 1 } END { printf "%d", n / 1024 }')
+allowed_kib=$((names_kib + 4096))
+
+echo
+echo "Peak memory of quilldex-cli --date: 1000 entries $peak_small KiB, $flat_files entries $peak_flat KiB"
+echo "Names of the big directory: $names_kib KiB; growth allowed: names + 4096 KiB = $allowed_kib KiB"
+echo
+echo "Targets:"
+echo "  one directory <= 1.5 x floor:    $(ratio "$flat_q" "$flat_f") x   $(holds "$flat_q" "$(awk -v f="$flat_f" 'BEGIN { print 1.5 * f }')")"
+echo "  one directory >= 2 x faster than tree -H: $(ratio "$flat_t" "$flat_q") x   $(holds "$(awk -v q="$flat_q" 'BEGIN { print 2 * q }')" "$flat_t")"
+echo "  tree <= 1.5 x floor tree walk:   $(ratio "$tree_q" "$tree_f") x   $(holds "$tree_q" "$(awk -v f="$tree_f" 'BEGIN { print 1.5 * f }')")"
+echo "  titles <= 1.3 x floor read loop: $(ratio "$titles_q" "$titles_f") x   $(holds "$titles_q" "$(awk -v f="$titles_f" 'BEGIN { print 1.3 * f }')")"
+echo "  peak memory growth <= names + 4 MiB: $((peak_flat - peak_small)) KiB   $(holds "$((peak_flat - peak_small))" "$allowed_kib")"
+
+if [ "$micro" = 1 ]; then
+	echo
+	echo "In-process microbenchmarks:"
+	"$bin/bench/quilldex-microbench" --benchmark_min_time=0.2
+fi
