@@ -1,0 +1,110 @@
+#include "ui/create_html.h"
+
+#include <string_view>
+
+#include "index/export_runs.h"
+#include "resource.h"
+#include "ui/dialog_controls.h"
+#include "ui/save_dialog.h"
+
+namespace quilldex::ui {
+
+namespace {
+
+constexpr char kRecursiveWarning[] =
+    "Output files will be stored in their corresponding directories, overwriting any files "
+    "with the same name that may already exist there. Also, any path changes you make in the "
+    "following dialog box will be ignored.";
+
+constexpr char kPrefixWarning[] =
+    "You have specified both recursion AND link prefix text. This will lead to undesirable "
+    "results if your end goal is to navigate a remote directory structure. I recommended "
+    "entering NO link prefix text, so you can rely on relative browsing.";
+
+// A separator or drive colon would make the search list another directory
+// than the chosen one.
+bool maskHoldsPath(std::string_view mask)
+{
+    return mask.find_first_of("\\/:") != std::string_view::npos;
+}
+
+SizeStyle checkedSizeStyle(HWND dialog)
+{
+    if (isChecked(dialog, IDC_STYLE_BYTES)) {
+        return SizeStyle::Bytes;
+    }
+    if (isChecked(dialog, IDC_STYLE_KB)) {
+        return SizeStyle::Kilobytes;
+    }
+    if (isChecked(dialog, IDC_STYLE_MB)) {
+        return SizeStyle::Megabytes;
+    }
+    return SizeStyle::Auto;
+}
+
+void showDone(HWND dialog, const char* text)
+{
+    showMessage(dialog, text, "Done", 0);
+}
+
+void showWarning(HWND dialog, const char* text)
+{
+    showMessage(dialog, text, "Warning", MB_ICONWARNING);
+}
+
+}  // namespace
+
+bool onCreateHtml(HWND dialog, IndexOptions& options)
+{
+    // The directory may have gone since it was chosen; listing whatever is
+    // current instead would index the wrong place.
+    if (!SetCurrentDirectoryA(options.directory.c_str())) {
+        showError(dialog, "The directory\n" + options.directory +
+                              "\ncannot be opened. It may have been moved or deleted; "
+                              "choose it again with Browse.");
+        return false;
+    }
+
+    options.fileMask = controlText(dialog, IDC_MASK, kMaxFileMaskLength);
+    options.linkPrefix = controlText(dialog, IDC_PREFIX, kMaxLinkPrefixLength);
+    if (maskHoldsPath(options.fileMask)) {
+        showError(dialog, "The file mask cannot hold a path (\\, / or :). Enter only a "
+                          "pattern such as *.htm, and choose the directory with Browse.");
+        return false;
+    }
+
+    options.recursive = isChecked(dialog, IDC_RECURSIVE);
+    if (options.recursive) {
+        showWarning(dialog, kRecursiveWarning);
+        if (!options.linkPrefix.empty()) {
+            showWarning(dialog, kPrefixWarning);
+        }
+    }
+
+    const auto output = askOutputFile(dialog);
+    if (!output) {
+        return false;
+    }
+    options.outputName = output->name;
+
+    options.showSize = isChecked(dialog, IDC_SHOW_SIZE);
+    options.showTime = isChecked(dialog, IDC_SHOW_TIME);
+    options.showDate = isChecked(dialog, IDC_SHOW_DATE);
+    options.makeLinks = isChecked(dialog, IDC_MAKE_LINKS);
+    options.readTitles = isChecked(dialog, IDC_READ_TITLES);
+    options.sizeStyle = checkedSizeStyle(dialog);
+
+    if (options.recursive) {
+        if (exportRecursive(options)) {
+            showDone(dialog, "Recursive indexes have been saved");
+            return true;
+        }
+    } else if (exportSingle(output->path, options)) {
+        showDone(dialog, "HTML file index has been saved");
+        return true;
+    }
+    showError(dialog, "Could not create output file");
+    return false;
+}
+
+}  // namespace quilldex::ui
