@@ -1,0 +1,45 @@
+#!/bin/sh
+# Runs a Windows program under Wine; CMake's emulator for the Windows trees.
+#   wine-run.sh 32|64 PREFIX PROGRAM [ARGUMENT...]
+# The program runs in the Wine prefix named by WINEPREFIX if that is set,
+# else in PREFIX (a folder in the build tree), which is made on first use.
+# Wine's own messages are silenced so that test output stays clean.
+set -eu
+
+bits=$1
+prefix=$2
+shift 2
+
+export WINEPREFIX="${WINEPREFIX:-$prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# Debian's "wine" starts the 32-bit loader when wine32 is installed; the
+# 64-bit loader is called directly, since "wine" would pick the other one.
+if [ "$bits" = 64 ] && [ -x /usr/lib/wine/wine64 ]; then
+	loader=/usr/lib/wine/wine64
+elif [ "$bits" = 64 ] && command -v wine64 >/dev/null 2>&1; then
+	loader=wine64
+else
+	loader=wine
+fi
+
+# A new prefix takes some seconds to set up and prints while it does; tests
+# that run side by side wait for the first to finish it.
+ready="$WINEPREFIX/.quilldex-ready"
+if [ ! -f "$ready" ]; then
+	mkdir -p "$(dirname "$WINEPREFIX")"
+	(
+		flock 9
+		if [ ! -f "$ready" ]; then
+			if ! "$loader" wineboot --init >"$WINEPREFIX.log" 2>&1; then
+				echo "wine-run.sh: could not set up the Wine prefix $WINEPREFIX:" \
+					"$(tail -n 1 "$WINEPREFIX.log")" >&2
+				exit 1
+			fi
+			touch "$ready"
+		fi
+	) 9>"$WINEPREFIX.lock"
+fi
+
+exec "$loader" "$@"

@@ -1,0 +1,448 @@
+// The platform layer on the Win32 API, ANSI variants only.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace quilldex::platform {
+
+namespace {
+
+// Owns a handle from CreateFileA and closes it.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    FileHandle(FileHandle&& other) noexcept : handle_(other.release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept
+    {
+        FileHandle old(std::exchange(handle_, other.release()));
+        return *this;
+    }
+
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE handle_;
+};
+
+// Owns a search handle from FindFirstFileA and closes it with FindClose.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle()
+    {
+        if (valid())
+            FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+constexpr std::int64_t kFileTimeTicksPerSecond = 10000000LL;
+
+std::uint64_t joinHalves(DWORD high, DWORD low)
+{
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+UtcSeconds toUtcSeconds(const FILETIME& time)
+{
+    const auto ticks =
+        static_cast<std::int64_t>(joinHalves(time.dwHighDateTime, time.dwLowDateTime)) - kUnixEpochAsFileTime;
+    // Round towards minus infinity, so that a time before 1970 falls in the
+    // second it belongs to.
+    auto seconds = ticks / kFileTimeTicksPerSecond;
+    if (ticks % kFileTimeTicksPerSecond < 0)
+        --seconds;
+    return seconds;
+}
+
+// Opens a file or directory without asking for access to its content, only
+// to learn what it is. `flags` may add FILE_FLAG_OPEN_REPARSE_POINT.
+HANDLE openForInformation(const char* path, DWORD share, DWORD flags)
+{
+    return CreateFileA(path, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::optional<DirectoryIdentity> identityOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info))
+        return std::nullopt;
+    return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
+}
+
+unsigned char upperAscii(unsigned char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+// The order of an NTFS listing: "." and ".." first, then ASCII letters
+// compared without case, ties broken by the raw bytes. Windows lists in
+// this order only on NTFS and Wine in the host's order, so the entries are
+// sorted here to give the same index on every file system and platform.
+bool listsBefore(const std::string& a, const std::string& b)
+{
+    const auto rank = [](const std::string& name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
+    if (rank(a) != rank(b))
+        return rank(a) < rank(b);
+    const auto length = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto x = upperAscii(static_cast<unsigned char>(a[i]));
+        const auto y = upperAscii(static_cast<unsigned char>(b[i]));
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return std::memcmp(a.data(), b.data(), a.size()) < 0;
+}
+
+// A link or junction reports its own facts in a search. The entry is to
+// show those of what it leads to, so the target is opened; a broken link
+// keeps its own.
+void takeFactsOfTarget(const std::string& name, DirectoryEntry& entry)
+{
+    FileHandle target(openForInformation(name.c_str(), kShareAll, 0));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!target.valid() || !GetFileInformationByHandle(target.get(), &info))
+        return;
+    entry.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.size = entry.isDirectory ? 0 : joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
+    entry.lastWriteTime = toUtcSeconds(info.ftLastWriteTime);
+}
+
+DirectoryEntry toEntry(const WIN32_FIND_DATAA& found)
+{
+    DirectoryEntry entry;
+    entry.name = found.cFileName;
+    entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.size = joinHalves(found.nFileSizeHigh, found.nFileSizeLow);
+    entry.lastWriteTime = toUtcSeconds(found.ftLastWriteTime);
+    return entry;
+}
+
+// Names that Win32 turns into devices in every directory. A file can carry
+// such a name only if it was made through a "\\?\" path, and opening it by
+// name would open the device instead.
+bool isDeviceName(const std::string& name)
+{
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (auto& c : stem)
+        c = static_cast<char>(upperAscii(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+std::string describeError(DWORD code)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length != 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    // The system's texts end with a full stop and a line break; the errors
+    // built from them go on after the text, so both are dropped.
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' ||
+                                message.back() == '.'))
+        message.pop_back();
+    if (message.empty())
+        message = "error " + std::to_string(code);
+    return message;
+}
+
+}  // namespace
+
+// ---- Directory search ----
+
+struct DirectorySearch::State {
+    std::vector<DirectoryEntry> entries;
+    std::size_t next = 0;
+};
+
+DirectorySearch::DirectorySearch(std::string_view mask, EntryFacts facts) : state_(std::make_unique<State>())
+{
+    const std::string pattern(mask);
+    WIN32_FIND_DATAA found;
+    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search.valid())
+        return;
+    do {
+        auto entry = toEntry(found);
+        if (entry.isLink && facts == EntryFacts::Full)
+            takeFactsOfTarget(entry.name, entry);
+        state_->entries.push_back(std::move(entry));
+    } while (FindNextFileA(search.get(), &found));
+    std::sort(state_->entries.begin(), state_->entries.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return listsBefore(a.name, b.name); });
+}
+
+DirectorySearch::~DirectorySearch() = default;
+
+bool DirectorySearch::next(DirectoryEntry& entry)
+{
+    if (state_->next >= state_->entries.size())
+        return false;
+    entry = std::move(state_->entries[state_->next++]);
+    return true;
+}
+
+// ---- Local time ----
+
+LocalTime toLocalTime(UtcSeconds time)
+{
+    LocalTime local;
+    // FILETIME counts from 1601, and FileTimeToSystemTime takes no more
+    // than 63 bits of it.
+    constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
+    constexpr auto latest = (std::numeric_limits<std::int64_t>::max() - kUnixEpochAsFileTime) / kFileTimeTicksPerSecond;
+    if (time < earliest || time > latest)
+        return local;
+    const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
+    const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc;
+    SYSTEMTIME fields;
+    if (!FileTimeToSystemTime(&fileTime, &utc))
+        return local;
+    // The time zone's rule for that date applies, so that a summer time is
+    // shown with the summer offset whenever the index is written.
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &fields))
+        fields = utc;
+    local.year = fields.wYear;
+    local.month = fields.wMonth;
+    local.day = fields.wDay;
+    local.hour = fields.wHour;
+    local.minute = fields.wMinute;
+    local.second = fields.wSecond;
+    return local;
+}
+
+// ---- Current directory ----
+
+std::optional<std::string> currentDirectory()
+{
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
+        if (length == 0)
+            return std::nullopt;
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length);
+    }
+}
+
+bool setCurrentDirectory(const std::string& path)
+{
+    return SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+std::optional<DirectoryIdentity> currentDirectoryIdentity()
+{
+    FileHandle current(openForInformation(".", kShareAll, 0));
+    if (!current.valid())
+        return std::nullopt;
+    return identityOf(current.get());
+}
+
+// The saved directory is held open without FILE_SHARE_DELETE, so that it
+// cannot be removed or renamed, nor a link put in its place, while the
+// walk is away from it; returning by its path then reaches the same
+// directory, which restore() checks all the same.
+struct SavedDirectory::State {
+    std::string path;
+    FileHandle handle{INVALID_HANDLE_VALUE};
+    DirectoryIdentity identity;
+};
+
+SavedDirectory::SavedDirectory()
+{
+    auto path = currentDirectory();
+    if (!path)
+        return;
+    auto state = std::make_unique<State>();
+    state->path = std::move(*path);
+    FileHandle handle(openForInformation(state->path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+    if (!handle.valid())
+        return;
+    const auto identity = identityOf(handle.get());
+    if (!identity)
+        return;
+    state->identity = *identity;
+    state->handle = std::move(handle);
+    state_ = std::move(state);
+}
+
+SavedDirectory::~SavedDirectory() = default;
+
+bool SavedDirectory::valid() const
+{
+    return state_ != nullptr;
+}
+
+bool SavedDirectory::restore() const
+{
+    if (!state_ || !SetCurrentDirectoryA(state_->path.c_str()))
+        return false;
+    return currentDirectoryIdentity() == state_->identity;
+}
+
+std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
+{
+    // Opened without following a reparse point and without FILE_SHARE_DELETE,
+    // so that the directory cannot be swapped for a junction while it is
+    // checked and entered.
+    FileHandle directory(
+        openForInformation(name.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_OPEN_REPARSE_POINT));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info))
+        return std::nullopt;
+    // Wine opens the target of a link even when asked not to, but reports
+    // the link by its name, so the name is asked as well.
+    const DWORD byName = GetFileAttributesA(name.c_str());
+    if (byName == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    const DWORD attributes = info.dwFileAttributes | byName;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return std::nullopt;
+    const DirectoryIdentity identity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
+    const auto parent = currentDirectory();
+    if (!parent || !SetCurrentDirectoryA(name.c_str()))
+        return std::nullopt;
+    // Where sharing rules do not hold (a Wine directory changed from the
+    // host side), the name may lead elsewhere by now.
+    if (currentDirectoryIdentity() != identity) {
+        SetCurrentDirectoryA(parent->c_str());
+        return std::nullopt;
+    }
+    return identity;
+}
+
+// ---- Reading the start of a file ----
+
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity)
+{
+    if (capacity == 0 || isDeviceName(name))
+        return 0;
+    // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
+    // fails here; pipes and character devices are refused before reading.
+    FileHandle file(
+        CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK)
+        return 0;
+    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, std::numeric_limits<DWORD>::max()));
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, wanted, &read, nullptr))
+        return 0;
+    return read;
+}
+
+// ---- Output stream ----
+
+bool OutputStream::open(const std::string& path, FollowLinks follow)
+{
+    // Without following, the file is opened as it stands and truncated only
+    // once it is known to be no link.
+    const DWORD disposition = follow == FollowLinks::Yes ? CREATE_ALWAYS : OPEN_ALWAYS;
+    const DWORD flags = follow == FollowLinks::Yes ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT;
+    FileHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
+    if (!handle.valid()) {
+        error_ = "open(" + path + "): " + lastErrorText();
+        return false;
+    }
+    if (follow == FollowLinks::No) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(handle.get(), &info) ||
+            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+            GetFileType(handle.get()) != FILE_TYPE_DISK) {
+            error_ = "open(" + path + "): not a regular file";
+            return false;
+        }
+        if (!SetEndOfFile(handle.get())) {
+            error_ = "open(" + path + "): " + lastErrorText();
+            return false;
+        }
+    }
+    // The C runtime takes the handle over in binary mode: the stream writes
+    // its own CR LF.
+    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_BINARY | _O_WRONLY);
+    if (descriptor == -1) {
+        error_ = "open(" + path + "): " + std::strerror(errno);
+        return false;
+    }
+    handle.release();
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        error_ = "open(" + path + "): " + std::strerror(errno);
+        _close(descriptor);
+        return false;
+    }
+    attach(file, true, path);
+    return true;
+}
+
+bool OutputStream::openStandardOutput()
+{
+    // In text mode the C runtime would put a second CR before each LF.
+    std::fflush(stdout);
+    if (_setmode(_fileno(stdout), _O_BINARY) == -1) {
+        error_ = std::string("_setmode(standard output): ") + std::strerror(errno);
+        return false;
+    }
+    attach(stdout, false, "standard output");
+    return true;
+}
+
+std::string lastErrorText()
+{
+    const DWORD code = GetLastError();
+    if (code == ERROR_SUCCESS && errno != 0)
+        return std::strerror(errno);
+    return describeError(code);
+}
+
+bool standardErrorIsTerminal()
+{
+    // _isatty would also say yes for the NUL device.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+}  // namespace quilldex::platform
