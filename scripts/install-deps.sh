@@ -9,7 +9,7 @@ set -eu
 want=${1:-all}
 
 native="g++ cmake ninja-build libgtest-dev libgmock-dev"
-extra="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb clang libclang-rt-14-dev x11-apps imagemagick"
+extra="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb clang libclang-rt-14-dev x11-apps imagemagick fonts-wine"
 
 packages=$native
 [ "$want" = all ] && packages="$native $extra"

@@ -79,7 +79,8 @@ TEST_F(DialogTest, LongMaskIsCutTo127Characters)
     setControlText(dialog(), IDC_MASK, name200);
     click(dialog(), IDC_SHOW_TIME);
     pressButton(dialog(), IDOK);
-    typeOutputPath(tree.path("list.html"));
+    // Without an extension the name gets the default one.
+    typeOutputPath(tree.path("list"));
     expectMessage("Done", "HTML file index has been saved", false);
 
     EXPECT_EQ(readFile(tree.path("list.html")),
