@@ -115,6 +115,19 @@ DirectorySearch::DirectorySearch(std::string_view mask, EntryFacts facts) : stat
     state_->directory = ::opendir(".");
     if (state_->directory == nullptr)
         return;
+    // A first pass only measures the directory, so that the names are held
+    // in blocks of the right size from the start: blocks grown as the names
+    // come are copied, and for that moment hold the names twice.
+    std::size_t count = 0;
+    std::size_t bytes = 0;
+    while (const dirent* found = ::readdir(state_->directory)) {
+        ++count;
+        bytes += std::strlen(found->d_name) + 1;
+    }
+    ::rewinddir(state_->directory);
+    state_->names.reserve(bytes);
+    state_->matches.reserve(count);
+
     const WildcardMask wildcard(mask);
     while (const dirent* found = ::readdir(state_->directory)) {
         const std::string_view name(found->d_name);
@@ -266,9 +279,15 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
     struct stat status;
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
         return 0;
+    // A file known to be shorter than the buffer is read in one call, not
+    // one more to meet its end. Some system files report a size of 0 and
+    // still have content, so that size sets no limit.
+    const std::size_t wanted = status.st_size > 0 && static_cast<std::size_t>(status.st_size) < capacity
+                                   ? static_cast<std::size_t>(status.st_size)
+                                   : capacity;
     std::size_t total = 0;
-    while (total < capacity) {
-        const ssize_t n = ::read(fd.get(), buffer + total, capacity - total);
+    while (total < wanted) {
+        const ssize_t n = ::read(fd.get(), buffer + total, wanted - total);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
