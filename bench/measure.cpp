@@ -1,6 +1,7 @@
 // Runs one command with its standard output sent to a file and prints its
-// wall-clock time in seconds, its peak resident memory in KiB and its exit
-// status, on one line:
+// wall-clock time in seconds, its peak resident memory in KiB, its exit
+// status and the processor time (user and system) it took in seconds, on
+// one line:
 //   measure OUTPUT COMMAND [ARGUMENT...]
 // The peak memory is that of the command alone (wait4's rusage), not of
 // the shell that started it.
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("%.4f %ld %d\n", elapsed.count(), usage.ru_maxrss, code);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.4f %ld %d %.4f\n", elapsed.count(), usage.ru_maxrss, code, cpu);
     return 0;
 }

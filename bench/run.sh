@@ -41,7 +41,7 @@ measure=$bin/bench/bench-measure
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quilldex-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/out" "$work/times"
+mkdir "$work/out" "$work/times" "$work/cpu"
 
 flat_files=$((200000 / scale))
 tree_dirs=$((20000 / scale))
@@ -55,22 +55,26 @@ echo "Generating data in $work ..."
 "$bin/bench/bench-make-data" titles "$work/titles" "$title_files"
 
 # run CASE TOOL COMMAND...: one timed run, its output to a file in the
-# temporary folder, its time appended to that tool's list (unless warming).
+# temporary folder, its wall-clock and processor times appended to that
+# tool's lists (unless warming up).
 run() {
 	local case=$1 tool=$2
 	shift 2
-	local result
-	result=$("$measure" "$work/out/$case-$tool.txt" "$@")
-	local seconds=${result%% *} code=${result##* }
+	local seconds peak code cpu
+	read -r seconds peak code cpu < <("$measure" "$work/out/$case-$tool.txt" "$@")
 	if [ "$code" != 0 ]; then
 		echo "bench/run.sh: $tool exited with $code on the $case case: $*" >&2
 		exit 1
 	fi
-	[ "$warming" = 1 ] || echo "$seconds" >>"$work/times/$case-$tool"
+	if [ "$warming" = 0 ]; then
+		echo "$seconds" >>"$work/times/$case-$tool"
+		echo "$cpu" >>"$work/cpu/$case-$tool"
+	fi
 }
 
+# median LIST: the median of the numbers in times/LIST or cpu/LIST.
 median() {
-	sort -n "$work/times/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+	sort -n "$work/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # rounds CASE COUNT: runs every tool of the case in turn, COUNT times after
@@ -114,6 +118,9 @@ tools_titles() {
 	run titles floor "$floor" titles "$work/titles"
 }
 
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+holds() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }' && echo holds || echo MISSED; }
+
 echo "Timing: $flat_files files in one directory, $reps rounds ..."
 rounds flat "$reps"
 echo "Timing: $tree_dirs directories holding $tree_files files, $tree_reps rounds ..."
@@ -121,29 +128,28 @@ rounds tree "$tree_reps"
 echo "Timing: $title_files HTML documents with titles, $reps rounds ..."
 rounds titles "$reps"
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-holds() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }' && echo holds || echo MISSED; }
-
 echo
-printf '%-8s %-10s %10s %10s %12s\n' case tool "median s" "/ floor" "quilldex x"
+echo "Median wall-clock and processor (user + system) times; ratios to the floor"
+printf '%-7s %-9s %9s %8s %9s %8s %13s\n' case tool "wall s" "/ floor" "cpu s" "/ floor" "vs quilldex"
 for case in flat tree titles; do
-	q=$(median "$case-quilldex")
-	f=$(median "$case-floor")
-	for file in "$work/times/$case-"*; do
-		tool=${file##*/$case-}
-		m=$(median "$case-$tool")
-		printf '%-8s %-10s %10.3f %10s %12s\n' "$case" "$tool" "$m" "$(ratio "$m" "$f")" \
-			"$([ "$tool" = quilldex ] && echo - || echo "$(ratio "$m" "$q")x faster")"
+	for tool in quilldex floor tree find ls; do
+		[ -f "$work/times/$case-$tool" ] || continue
+		m=$(median "times/$case-$tool")
+		c=$(median "cpu/$case-$tool")
+		printf '%-7s %-9s %9.3f %8s %9.3f %8s %13s\n' "$case" "$tool" \
+			"$m" "$(ratio "$m" "$(median "times/$case-floor")")" \
+			"$c" "$(ratio "$c" "$(median "cpu/$case-floor")")" \
+			"$([ "$tool" = quilldex ] && echo - || echo "$(ratio "$m" "$(median "times/$case-quilldex")")x slower")"
 	done
 done
 
-flat_q=$(median flat-quilldex)
-flat_f=$(median flat-floor)
-flat_t=$(median flat-tree)
-tree_q=$(median tree-quilldex)
-tree_f=$(median tree-floor)
-titles_q=$(median titles-quilldex)
-titles_f=$(median titles-floor)
+flat_q=$(median times/flat-quilldex)
+flat_f=$(median times/flat-floor)
+flat_t=$(median times/flat-tree)
+tree_q=$(median times/tree-quilldex)
+tree_f=$(median times/tree-floor)
+titles_q=$(median times/titles-quilldex)
+titles_f=$(median times/titles-floor)
 
 # Peak memory: the names of the big directory are the one thing the
 # program has to hold (it sorts them).
