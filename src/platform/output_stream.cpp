@@ -66,7 +66,7 @@ void OutputStream::write(char c)
     if (file_ == nullptr)
         return;
     if (c == '\n') {
-        write(std::string_view("\r\n", 2));
+        write(std::string_view("\n", 1));
         return;
     }
     if (used_ == kBufferSize)
