@@ -226,30 +226,25 @@ bool DirectorySearch::next(DirectoryEntry& entry)
 
 LocalTime toLocalTime(UtcSeconds time)
 {
-    LocalTime local;
-    // FILETIME counts from 1601, and FileTimeToSystemTime takes no more
-    // than 63 bits of it.
+    // A time the system cannot convert shows as the start of 1970, as on
+    // POSIX. FILETIME counts from 1601, and FileTimeToSystemTime takes no
+    // more than 63 bits of it.
+    const LocalTime unknown{1970, 1, 1, 0, 0, 0};
     constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
     constexpr auto latest = (std::numeric_limits<std::int64_t>::max() - kUnixEpochAsFileTime) / kFileTimeTicksPerSecond;
     if (time < earliest || time > latest)
-        return local;
+        return unknown;
     const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
     const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc;
     SYSTEMTIME fields;
     if (!FileTimeToSystemTime(&fileTime, &utc))
-        return local;
+        return unknown;
     // The time zone's rule for that date applies, so that a summer time is
     // shown with the summer offset whenever the index is written.
     if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &fields))
         fields = utc;
-    local.year = fields.wYear;
-    local.month = fields.wMonth;
-    local.day = fields.wDay;
-    local.hour = fields.wHour;
-    local.minute = fields.wMinute;
-    local.second = fields.wSecond;
-    return local;
+    return LocalTime{fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
 // ---- Current directory ----
