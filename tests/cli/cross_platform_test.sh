@@ -1,0 +1,164 @@
+#!/bin/sh
+# The native quilldex-cli and the Windows quilldex-cli.exe (under Wine) index
+# the same trees with the same options and must write the same bytes.
+#   cross_platform_test.sh NATIVE_CLI WINDOWS_CLI EMULATOR [ARGUMENT...]
+#
+# The fixture holds only names that mean the same to both systems (no
+# case twins, no bytes above 0x7F, none of the characters Windows forbids)
+# and the masks are those on which Wine and Windows agree (*.*, *, *.html,
+# *.txt, a*, *.tar.*, whole names); Wine's invented 8.3 short names and its
+# own reading of the DOS wildcards play no part. Both programs sort their
+# listings the same way, so the files are compared as they are, unsorted.
+# Times and dates are shown in UTC on both sides; recursive runs that show
+# them use masks that list no directory, whose times change as the run
+# writes into them. Links to directories are listed and never entered.
+set -eu
+
+native=$1
+windows=$2
+shift 2
+
+if [ ! -x "$native" ]; then
+	echo "skipped: no native quilldex-cli to compare with (configure with -DQUILLDEX_NATIVE_CLI=...)"
+	exit 77
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export TZ=UTC
+
+# The Windows program behind one command, whatever the emulator's words.
+{
+	echo '#!/bin/sh'
+	printf exec
+	for word in "$@" "$windows"; do
+		printf " '%s'" "$(printf '%s' "$word" | sed "s/'/'\\\\''/g")"
+	done
+	echo ' "$@"'
+} >windows-cli
+chmod +x windows-cli
+
+make_tree() {
+	mkdir -p "$1"
+	(
+		cd "$1"
+		mkdir -p sub/deeper "space dir" a.dir empty
+		# Sizes around each step of the size forms; the large ones are sparse.
+		truncate -s 0 a
+		truncate -s 1 README
+		truncate -s 500 notes.txt
+		truncate -s 2047 "my file.txt"
+		truncate -s 2048 "a&b.txt"
+		truncate -s 1048575 Zebra.txt
+		truncate -s 1048576 _under.txt
+		truncate -s 1179648 "~tilde.txt"
+		truncate -s 3500000 apple.TXT
+		truncate -s 1703936 x.tar.gz
+		truncate -s 5368709120 big.bin
+		truncate -s 10 .hidden.txt
+		for name in "semi;colon.txt" "percent%.txt" "plus+sign.txt" "comma,file.txt" \
+			"bracket[1].txt" "'quote'.txt" "#hash.txt" "b=c.txt"; do
+			printf 'text of %s\n' "$name" >"$name"
+		done
+		printf '<html><head><title>My Page</title></head></html>\n' >page.html
+		printf '<TITLE>Over\r\ntwo lines</TITLE>\n' >two.html
+		printf '<Title>not a tag we read</Title>\n' >other.html
+		printf '<title></title>\n' >empty.html
+		printf 'plain text holding <title>a title</title>\n' >title.txt
+		printf 'inner\n' >sub/inner.txt
+		printf '<title>Deep</title>' >sub/deeper/deep.html
+		printf 'x' >"space dir/in space.txt"
+		printf 'y' >a.dir/a.txt
+		# Wine shows a link to a directory as a reparse point and one to a
+		# file as the file itself; a broken link it leaves out, so there is
+		# none here. Neither walk enters a linked directory.
+		ln -s sub linked
+		ln -s ../.. sub/up
+		ln -s notes.txt notes-link.txt
+	)
+	# Fixed times, one day and an hour, minute and second apart.
+	seconds=978307200
+	find "$1" | sort | while IFS= read -r path; do
+		touch -h -d "@$seconds" "$path"
+		seconds=$((seconds + 90061))
+	done
+}
+
+runs=0
+failures=0
+
+# Compares two files and tells the first difference.
+same() {
+	if ! cmp -s "$1" "$2"; then
+		echo "FAIL ($3): $1 and $2 differ"
+		diff "$1" "$2" | head -n 20 || true
+		failures=$((failures + 1))
+	fi
+}
+
+# single LABEL OPTION...: one index of the fixture's top directory.
+single() {
+	label=$1
+	shift
+	runs=$((runs + 1))
+	mkdir -p "native/$runs" "windows/$runs"
+	"$native" -q "$@" -o "native/$runs/index.html" fixture/top
+	./windows-cli -q "$@" -o "windows/$runs/index.html" fixture/top
+	same "native/$runs/index.html" "windows/$runs/index.html" "$label"
+}
+
+# recursive LABEL OUTPUT-NAME OPTION...: an index in every directory of a
+# fresh copy of the fixture for each program; every file must match.
+recursive() {
+	label=$1
+	output=$2
+	shift 2
+	runs=$((runs + 1))
+	mkdir -p "native/$runs" "windows/$runs"
+	cp -a fixture/top "native/$runs/top"
+	cp -a fixture/top "windows/$runs/top"
+	"$native" -q -r -o "$output" "$@" "native/$runs/top"
+	./windows-cli -q -r -o "$output" "$@" "windows/$runs/top"
+	(cd "native/$runs/top" && find . -name "$output" | sort) >"native/$runs.list"
+	(cd "windows/$runs/top" && find . -name "$output" | sort) >"windows/$runs.list"
+	same "native/$runs.list" "windows/$runs.list" "$label: the files written"
+	while IFS= read -r file; do
+		same "native/$runs/top/$file" "windows/$runs/top/$file" "$label"
+	done <"native/$runs.list"
+}
+
+make_tree fixture/top
+
+single "defaults"
+single "no size" --no-size
+single "bytes, time and date" -s bytes --time --date
+single "kilobytes" -s kb
+single "megabytes, date" -s mb --date
+single "links" -l
+single "links with a prefix" -l -p "pub/files/"
+single "titles" -t
+single "links, titles, prefix, time, date" -l -t -p "../x y/" --time --date
+single "mask *" -m "*"
+single "mask *.html with titles" -m "*.html" -t
+single "mask *.txt" -m "*.txt" -l
+single "mask a*" -m "a*"
+single "mask *.tar.*" -m "*.tar.*"
+single "whole name" -m "README"
+single "whole name, other case" -m "page.HTML" -t
+single "mask matching nothing" -m "*.none"
+
+recursive "recursive" index.html
+recursive "recursive, links, sizes in mb" index.html -l -s mb
+recursive "recursive, *.txt, links, time and date" list.htm -m "*.txt" -l --time --date
+recursive "recursive, titles, links, prefix" idx.html -t -l -p "pub/"
+recursive "recursive, mask a*" index.html -m "a*" -l
+
+# Standard output too: the program must not add a CR of its own there.
+runs=$((runs + 1))
+"$native" -l fixture/top >"native/stdout.html"
+./windows-cli -l fixture/top >"windows/stdout.html"
+same native/stdout.html windows/stdout.html "standard output"
+
+echo "$runs runs compared, $failures differences"
+[ "$failures" -eq 0 ]
