@@ -81,11 +81,12 @@ bool onCreateHtml(HWND dialog, IndexOptions& options)
         }
     }
 
-    const auto output = askOutputFile(dialog);
-    if (!output) {
+    const auto chosen = askOutputFile(dialog);
+    if (!chosen) {
         return false;
     }
-    options.outputName = output->name;
+    const std::string& outputPath = chosen->path;
+    options.outputName = chosen->name;
 
     options.showSize = isChecked(dialog, IDC_SHOW_SIZE);
     options.showTime = isChecked(dialog, IDC_SHOW_TIME);
@@ -99,7 +100,7 @@ bool onCreateHtml(HWND dialog, IndexOptions& options)
             showDone(dialog, "Recursive indexes have been saved");
             return true;
         }
-    } else if (exportSingle(output->path, options)) {
+    } else if (exportSingle(outputPath, options)) {
         showDone(dialog, "HTML file index has been saved");
         return true;
     }

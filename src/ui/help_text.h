@@ -7,7 +7,7 @@ namespace quilldex::ui {
 
 inline constexpr char kHelpCaption[] = "Help for " QUILLDEX_PRODUCT_NAME;
 
-inline constexpr char kHelpText[] =
+inline constexpr char helpText[] =
     QUILLDEX_TITLE ": Freeware utility for Win32\n"
     QUILLDEX_ATTRIBUTION "\n"
     "\n"

@@ -35,7 +35,7 @@ INT_PTR onClose(HWND dialog)
 
 INT_PTR onHelp(HWND dialog)
 {
-    MessageBoxA(dialog, kHelpText, kHelpCaption, MB_OK);
+    MessageBoxA(dialog, helpText, kHelpCaption, MB_OK);
     return TRUE;
 }
 

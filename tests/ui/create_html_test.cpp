@@ -2,6 +2,7 @@
 // from the controls, the warnings, the save dialog, the runs, the messages
 // and the reset.
 #include <cstdio>
+#include <optional>
 
 #include "dialog_fixture.h"
 
@@ -20,6 +21,28 @@ constexpr char kPrefixWarning[] =
 // 2001-04-25 and 2000-12-31 at noon UTC: the same date in every time zone.
 constexpr std::int64_t kApril25 = 988200000;
 constexpr std::int64_t kDecember31 = 978264000;
+
+// Holds a file open for writing without sharing it.
+class FileHolder {
+public:
+    explicit FileHolder(const fs::path& path)
+        : handle_(CreateFileA(path.string().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~FileHolder()
+    {
+        if (held()) {
+            CloseHandle(handle_);
+        }
+    }
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
 
 // The local time of day of `utcSeconds`, as the Time column writes it.
 std::string localTimeOfDay(std::int64_t utcSeconds)
@@ -165,9 +188,8 @@ TEST_F(DialogTest, OutputThatCannotBeCreatedIsReportedAndKeepsTheControls)
     // A file held open without sharing cannot be opened again for writing,
     // whatever the rights of the user.
     const auto locked = tree.file("locked.html");
-    const HANDLE holder = CreateFileA(locked.string().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    std::optional<FileHolder> holder(std::in_place, locked);
+    ASSERT_TRUE(holder->held());
     start();
     click(dialog(), IDC_SHOW_DATE);
     const auto before = readState(dialog());
@@ -183,7 +205,7 @@ TEST_F(DialogTest, OutputThatCannotBeCreatedIsReportedAndKeepsTheControls)
 
     EXPECT_FALSE(program->shows("Done"));
     EXPECT_EQ(readState(dialog()), before);
-    CloseHandle(holder);
+    holder.reset();
     EXPECT_EQ(readFile(locked), "");
 }
 

@@ -29,13 +29,13 @@ TEST_F(DialogTest, HelpButtonAndF1ShowTheSameHelpText)
 {
     start();
     pressButton(dialog(), IDC_HELP_BUTTON);
-    expectMessage("Help for QUILLDEX", ::quilldex::ui::kHelpText, false);
+    expectMessage("Help for QUILLDEX", ::quilldex::ui::helpText, false);
 
     typeKey(dialog(), VK_F1);
-    expectMessage("Help for QUILLDEX", ::quilldex::ui::kHelpText, false);
+    expectMessage("Help for QUILLDEX", ::quilldex::ui::helpText, false);
 
     // A few landmarks of the text, against a help text gone wrong as a whole.
-    const std::string text = ::quilldex::ui::kHelpText;
+    const std::string text = ::quilldex::ui::helpText;
     EXPECT_EQ(text.rfind("QUILLDEX 1.0.7: Freeware utility for Win32\n", 0), 0u);
     EXPECT_NE(text.find("\nE-mail:\t"), std::string::npos);
     EXPECT_NE(text.find("\nWeb:\t"), std::string::npos);
@@ -51,7 +51,7 @@ TEST_F(DialogTest, EscapeKeepsTheDialogOpen)
     // Keys are handled in order: once the help box for F1 is up, Esc has
     // been handled too.
     typeKey(dialog(), VK_F1);
-    expectMessage("Help for QUILLDEX", ::quilldex::ui::kHelpText, false);
+    expectMessage("Help for QUILLDEX", ::quilldex::ui::helpText, false);
     EXPECT_TRUE(IsWindow(dialog()));
     EXPECT_FALSE(program->waitForExit(std::chrono::milliseconds(200)).has_value());
 }
