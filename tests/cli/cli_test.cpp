@@ -139,7 +139,9 @@ TEST_F(CliTest, HelpAndVersion)
 {
     const auto version = run({"-V"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.standardOutput, "quilldex-cli 1.0.7\n");
+    // Text on standard output: the Windows C runtime ends the line with CR LF.
+    const bool crLf = version.standardOutput.ends_with("\r\n");
+    EXPECT_EQ(version.standardOutput, crLf ? "quilldex-cli 1.0.7\r\n" : "quilldex-cli 1.0.7\n");
     const auto help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.standardOutput.rfind(kUsageLine, 0), 0u);

@@ -117,7 +117,9 @@ TEST_F(IndexWriterTest, MaskSelectsEntriesAndAMaskMatchingNothingGivesAnEmptyFil
         std::string expected;
     } cases[] = {
         {"*.html", headerRow(false, false, false) + row("page.html") + creditLine()},
-        {"*.HTM", headerRow(false, false, false) + row("page.htm") + creditLine()},
+        // Not "*.HTM": Windows also matches masks against 8.3 short names,
+        // and page.html is PAGE~1.HTM there.
+        {"*.HTML", headerRow(false, false, false) + row("page.html") + creditLine()},
         {"*", headerRow(false, false, false) + row("notes.txt") + row("page.htm") + row("page.html") +
                   row("README") + creditLine()},
         {"*.dir", headerRow(false, false, false) + creditLine()},  // only a skipped directory
@@ -134,6 +136,8 @@ TEST_F(IndexWriterTest, EntriesComeInCaseFoldedNameOrderWithTiesByBytes)
 {
     for (const char* name : {"b", "B", "a_", "A1", "_x", "a", "~"})
         tree.file(std::string("listed/") + name);
+    if (std::filesystem::equivalent(listed / "b", listed / "B"))
+        GTEST_SKIP() << "this file system folds case (as Windows does), so \"B\" and \"b\" are one file";
     // Letters compare as capitals, so '_' (0x5F) sorts after them and
     // before '~'; "B" and "b" tie and are then ordered by their bytes.
     EXPECT_EQ(indexOf(listed, out, nameOnly()),
