@@ -91,6 +91,19 @@ HANDLE openForInformation(const char* path, DWORD share, DWORD flags)
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Opens a directory for information and, where it can, without
+// FILE_SHARE_DELETE, so that it can be neither removed nor renamed, nor a
+// link put in its place, while the handle is held. Where another program
+// holds it open for deletion that is refused; the directory is then opened
+// all the same, and callers check its identity after changing into it.
+HANDLE openHeld(const char* path, DWORD flags)
+{
+    HANDLE handle = openForInformation(path, FILE_SHARE_READ | FILE_SHARE_WRITE, flags);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        handle = openForInformation(path, kShareAll, flags);
+    return handle;
+}
+
 std::optional<DirectoryIdentity> identityOf(HANDLE handle)
 {
     BY_HANDLE_FILE_INFORMATION info;
@@ -277,10 +290,8 @@ std::optional<DirectoryIdentity> currentDirectoryIdentity()
     return identityOf(current.get());
 }
 
-// The saved directory is held open without FILE_SHARE_DELETE, so that it
-// cannot be removed or renamed, nor a link put in its place, while the
-// walk is away from it; returning by its path then reaches the same
-// directory, which restore() checks all the same.
+// The saved directory is held open (see openHeld), so that returning by
+// its path reaches the same directory; restore() checks that it did.
 struct SavedDirectory::State {
     std::string path;
     FileHandle handle{INVALID_HANDLE_VALUE};
@@ -294,7 +305,7 @@ SavedDirectory::SavedDirectory()
         return;
     auto state = std::make_unique<State>();
     state->path = std::move(*path);
-    FileHandle handle(openForInformation(state->path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+    FileHandle handle(openHeld(state->path.c_str(), 0));
     if (!handle.valid())
         return;
     const auto identity = identityOf(handle.get());
@@ -321,11 +332,9 @@ bool SavedDirectory::restore() const
 
 std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
 {
-    // Opened without following a reparse point and without FILE_SHARE_DELETE,
-    // so that the directory cannot be swapped for a junction while it is
-    // checked and entered.
-    FileHandle directory(
-        openForInformation(name.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_OPEN_REPARSE_POINT));
+    // Held (see openHeld) without following a reparse point, so that what
+    // is checked here is what SetCurrentDirectoryA enters.
+    FileHandle directory(openHeld(name.c_str(), FILE_FLAG_OPEN_REPARSE_POINT));
     BY_HANDLE_FILE_INFORMATION info;
     if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info))
         return std::nullopt;
@@ -334,8 +343,8 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
     const DWORD byName = GetFileAttributesA(name.c_str());
     if (byName == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
-    const DWORD attributes = info.dwFileAttributes | byName;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        ((info.dwFileAttributes | byName) & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return std::nullopt;
     const DirectoryIdentity identity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
     const auto parent = currentDirectory();
