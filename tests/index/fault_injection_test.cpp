@@ -130,7 +130,7 @@ const Blocker kBlockers[] = {Blocker::Directory, Blocker::Fifo, Blocker::LinkToF
 // A run that waits on a FIFO would hang the suite; the alarm ends it.
 class NoHang {
 public:
-    NoHang() { alarm(60); }
+    NoHang() { alarm(20); }
     ~NoHang() { alarm(0); }
 };
 
@@ -312,7 +312,7 @@ int runUnprivileged(const std::function<bool()>& run)
 {
     const pid_t child = fork();
     if (child == 0) {
-        alarm(60);
+        alarm(20);
         if (geteuid() == 0) {
             const gid_t nobody = 65534;
             if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
