@@ -343,9 +343,15 @@ TEST(FaultInjection, FifosSocketsAndUnreadableFilesShowTheirNamesWithoutHanging)
         ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
         close(fd);
     }
+    // Whatever the umask, the unprivileged run may enter the tree, read the
+    // page and write its output.
     const auto out = tree.dir("out");
     fs::permissions(out, fs::perms::all);
-    fs::permissions(tree.root(), fs::perms::others_exec, fs::perm_options::add);
+    const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(tree.root(), readable);
+    fs::permissions(tree.path("top"), readable);
+    fs::permissions(tree.path("top/page.html"), fs::perms::owner_read | fs::perms::others_read);
 
     IndexOptions options;
     options.showSize = false;
