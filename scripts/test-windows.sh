@@ -14,6 +14,9 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 started=$(date +%s)
+# Each build runs its programs in a Wine prefix of its own, never in one
+# that the caller uses.
+unset WINEPREFIX
 
 # Configures and builds one preset; the log is shown only on failure.
 build() {
