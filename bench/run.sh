@@ -130,16 +130,16 @@ rounds titles "$reps"
 
 echo
 echo "Median wall-clock and processor (user + system) times; ratios to the floor"
-printf '%-7s %-9s %9s %8s %9s %8s %13s\n' case tool "wall s" "/ floor" "cpu s" "/ floor" "vs quilldex"
+printf '%-7s %-9s %9s %8s %9s %8s %11s\n' case tool "wall s" "/ floor" "cpu s" "/ floor" "/ quilldex"
 for case in flat tree titles; do
 	for tool in quilldex floor tree find ls; do
 		[ -f "$work/times/$case-$tool" ] || continue
 		m=$(median "times/$case-$tool")
 		c=$(median "cpu/$case-$tool")
-		printf '%-7s %-9s %9.3f %8s %9.3f %8s %13s\n' "$case" "$tool" \
+		printf '%-7s %-9s %9.3f %8s %9.3f %8s %11s\n' "$case" "$tool" \
 			"$m" "$(ratio "$m" "$(median "times/$case-floor")")" \
 			"$c" "$(ratio "$c" "$(median "cpu/$case-floor")")" \
-			"$([ "$tool" = quilldex ] && echo - || echo "$(ratio "$m" "$(median "times/$case-quilldex")")x slower")"
+			"$(ratio "$m" "$(median "times/$case-quilldex")")"
 	done
 done
 
