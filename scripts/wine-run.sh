@@ -42,4 +42,15 @@ if [ ! -f "$ready" ]; then
 	) 9>"$WINEPREFIX.lock"
 fi
 
+# Wine's desktop belongs to the session of the prefix, which lasts until its
+# last program has ended. A program that is given a display must not join a
+# session that a program without one started a moment ago (a console test):
+# its windows would go to a desktop that shows nothing. So it waits for such
+# a session to end.
+if [ -n "${DISPLAY:-}" ]; then
+	server=/usr/lib/wine/wineserver64
+	[ "$bits" = 64 ] && [ -x "$server" ] || server=wineserver
+	"$server" -w || true
+fi
+
 exec "$loader" "$@"
