@@ -17,6 +17,7 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/listing_order.h"
 #include "platform/platform.h"
 #include "platform/wildcard.h"
 
@@ -59,32 +60,6 @@ constexpr int kDirectoryHandleFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // The size, as the file system reports it, from which a directory is
 // measured before it is read (ext4: about 1,500 names).
 constexpr off_t kMeasureDirectoriesFrom = 64 * 1024;
-
-unsigned char foldCase(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
-// Orders names as NTFS lists them: "." and ".." first, then by the names
-// with ASCII letters in upper case, ties by the raw bytes.
-bool listsBefore(std::string_view a, std::string_view b)
-{
-    const auto rank = [](std::string_view name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
-    const int rankA = rank(a);
-    const int rankB = rank(b);
-    if (rankA != rankB || rankA < 2)
-        return rankA < rankB;
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char x = foldCase(static_cast<unsigned char>(a[i]));
-        const unsigned char y = foldCase(static_cast<unsigned char>(b[i]));
-        if (x != y)
-            return x < y;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
-}
 
 std::optional<DirectoryIdentity> identityOf(const struct stat& status)
 {

@@ -1,5 +1,6 @@
 // The platform layer on the Win32 API, ANSI variants only.
 #include "platform/platform.h"
+#include "platform/listing_order.h"
 
 #include <windows.h>
 
@@ -112,32 +113,6 @@ std::optional<DirectoryIdentity> identityOf(HANDLE handle)
     return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
 }
 
-unsigned char upperAscii(unsigned char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
-// The order of an NTFS listing: "." and ".." first, then ASCII letters
-// compared without case, ties broken by the raw bytes. Windows lists in
-// this order only on NTFS and Wine in the host's order, so the entries are
-// sorted here to give the same index on every file system and platform.
-bool listsBefore(const std::string& a, const std::string& b)
-{
-    const auto rank = [](const std::string& name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
-    if (rank(a) != rank(b))
-        return rank(a) < rank(b);
-    const auto length = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto x = upperAscii(static_cast<unsigned char>(a[i]));
-        const auto y = upperAscii(static_cast<unsigned char>(b[i]));
-        if (x != y)
-            return x < y;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return std::memcmp(a.data(), b.data(), a.size()) < 0;
-}
-
 // A link or junction reports its own facts in a search. The entry is to
 // show those of what it leads to, so the target is opened; a broken link
 // keeps its own.
@@ -161,6 +136,11 @@ DirectoryEntry toEntry(const WIN32_FIND_DATAA& found)
     entry.size = joinHalves(found.nFileSizeHigh, found.nFileSizeLow);
     entry.lastWriteTime = toUtcSeconds(found.ftLastWriteTime);
     return entry;
+}
+
+unsigned char upperAscii(unsigned char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
 // Names that Win32 turns into devices in every directory. A file can carry

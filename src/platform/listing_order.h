@@ -1,0 +1,16 @@
+// The order in which a directory search hands out its entries, the same on
+// every platform and file system.
+#pragma once
+
+#include <string_view>
+
+namespace quilldex::platform {
+
+// True when `a` is listed before `b`: "." and ".." first, then the names
+// with ASCII letters compared as capitals (as an NTFS listing orders them),
+// ties broken by the raw bytes. Windows lists in this order only on NTFS,
+// Wine and POSIX systems in the order of the host's file system, so every
+// search sorts its names with this.
+bool listsBefore(std::string_view a, std::string_view b);
+
+}  // namespace quilldex::platform
