@@ -9,6 +9,7 @@ namespace {
 
 using testing::creditLine;
 using testing::headerRow;
+using testing::nameRow;
 using testing::readFile;
 using testing::runCommand;
 using testing::TempTree;
@@ -16,11 +17,6 @@ namespace fs = std::filesystem;
 
 const fs::path kProgram = QUILLDEX_CLI_PATH;
 const std::string kUsageLine = "usage: quilldex-cli";
-
-std::string row(const std::string& name)
-{
-    return "<tr><td>" + name + "</td></tr>\r\n";
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -40,7 +36,7 @@ TEST_F(CliTest, WithoutArgumentsPrintsTheIndexOfTheCurrentDirectory)
 {
     const auto result = run({"--no-size"});
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + row("a.txt") + creditLine());
+    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + nameRow("a.txt") + creditLine());
     EXPECT_EQ(result.standardError, "");
 }
 
@@ -48,7 +44,7 @@ TEST_F(CliTest, ARelativeOutputIsRelativeToWhereTheCommandStarted)
 {
     const auto result = run({"--no-size", "-o", "out.html", "top/sub"}, "");
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_EQ(readFile(tree.path("out.html")), headerRow(false, false, false) + row("b.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("out.html")), headerRow(false, false, false) + nameRow("b.txt") + creditLine());
     EXPECT_FALSE(fs::exists(tree.path("top/sub/out.html")));
     EXPECT_EQ(result.standardOutput, "");
 }
@@ -58,7 +54,7 @@ TEST_F(CliTest, ARecursiveRunWritesIndexHtmlEverywhereByDefault)
     const auto result = run({"-r", "--no-size", "-q"});
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
     EXPECT_EQ(readFile(tree.path("top/index.html")),
-              headerRow(false, false, false) + row("..") + row("a.txt") + row("sub") + creditLine());
+              headerRow(false, false, false) + nameRow("..") + nameRow("a.txt") + nameRow("sub") + creditLine());
     EXPECT_TRUE(fs::exists(tree.path("top/sub/index.html")));
     // Progress goes only to a terminal.
     EXPECT_EQ(result.standardError, "");
@@ -77,7 +73,7 @@ TEST_F(CliTest, OptionsReachTheIndex)
 {
     const auto result = run({"-m", "*.txt", "--no-size", "sub"});
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + row("b.txt") + creditLine());
+    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + nameRow("b.txt") + creditLine());
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndNameTheBadValue)
@@ -113,7 +109,7 @@ TEST_F(CliTest, LongestMaskAndPrefixAreAccepted)
 {
     const auto result = run({"-m", std::string(127, '*'), "-p", std::string(255, 'p'), "--no-size"});
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + row("a.txt") + creditLine());
+    EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + nameRow("a.txt") + creditLine());
 }
 
 TEST_F(CliTest, RunFailuresExitWithOneAndSayWhy)

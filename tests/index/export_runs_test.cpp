@@ -15,14 +15,10 @@ namespace {
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;
+using testing::nameRow;
 using testing::readFile;
 using testing::TempTree;
 namespace fs = std::filesystem;
-
-std::string row(const std::string& name)
-{
-    return "<tr><td>" + name + "</td></tr>\r\n";
-}
 
 IndexOptions recursiveOptions(const std::string& mask = "*.*")
 {
@@ -48,7 +44,7 @@ TEST(ExportSingle, WritesToAPathOutsideTheListedDirectory)
     options.outputName = "elsewhere.html";
     const ChangeDirectory inside(tree.path("top"));
     ASSERT_TRUE(exportSingle(tree.path("elsewhere.html").string(), options));
-    EXPECT_EQ(readFile(tree.path("elsewhere.html")), headerRow(false, false, false) + row("a.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("elsewhere.html")), headerRow(false, false, false) + nameRow("a.txt") + creditLine());
     EXPECT_FALSE(fs::exists(tree.path("top/elsewhere.html")));
 }
 
@@ -92,10 +88,10 @@ TEST(ExportRecursive, WritesEveryDirectoryDepthFirstParentsFirstAndReturnsToTheT
     EXPECT_EQ(here(), tree.path("top"));
 
     const std::string header = headerRow(false, false, false);
-    EXPECT_EQ(readFile(tree.path("top/index.html")), header + row("..") + row("a") + row("c") + row("top.txt") + creditLine());
-    EXPECT_EQ(readFile(tree.path("top/a/index.html")), header + row("..") + row("b") + row("mid.txt") + creditLine());
-    EXPECT_EQ(readFile(tree.path("top/a/b/index.html")), header + row("..") + row("deep.txt") + creditLine());
-    EXPECT_EQ(readFile(tree.path("top/c/index.html")), header + row("..") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/index.html")), header + nameRow("..") + nameRow("a") + nameRow("c") + nameRow("top.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/a/index.html")), header + nameRow("..") + nameRow("b") + nameRow("mid.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/a/b/index.html")), header + nameRow("..") + nameRow("deep.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/c/index.html")), header + nameRow("..") + creditLine());
 }
 
 TEST(ExportRecursive, VisitsEveryDirectoryWhateverTheMask)
@@ -108,12 +104,12 @@ TEST(ExportRecursive, VisitsEveryDirectoryWhateverTheMask)
     ASSERT_TRUE(exportRecursive(recursiveOptions("*.txt")));
 
     const std::string header = headerRow(false, false, false);
-    EXPECT_EQ(readFile(tree.path("top/index.html")), header + row("notes.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/index.html")), header + nameRow("notes.txt") + creditLine());
     // Nothing in "sub" matches: its index is empty, but it is written and
     // the walk goes on below it.
     EXPECT_TRUE(fs::exists(tree.path("top/sub/index.html")));
     EXPECT_EQ(fs::file_size(tree.path("top/sub/index.html")), 0u);
-    EXPECT_EQ(readFile(tree.path("top/sub/deeper/index.html")), header + row("more.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/sub/deeper/index.html")), header + nameRow("more.txt") + creditLine());
 }
 
 TEST(ExportRecursive, FailsWithNothingWrittenWhenTheTopIndexCannotBeCreated)

@@ -32,14 +32,10 @@ namespace {
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;
+using testing::nameRow;
 using testing::readFile;
 using testing::TempTree;
 namespace fs = std::filesystem;
-
-std::string row(const std::string& name)
-{
-    return "<tr><td>" + name + "</td></tr>\r\n";
-}
 
 std::string sizedRow(const std::string& name, const std::string& size)
 {
@@ -50,7 +46,7 @@ std::string index(const std::vector<std::string>& names)
 {
     std::string text = headerRow(false, false, false);
     for (const auto& name : names)
-        text += row(name);
+        text += nameRow(name);
     return text + creditLine();
 }
 

@@ -12,13 +12,9 @@ namespace {
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;
+using testing::nameRow;
 using testing::readFile;
 using testing::TempTree;
-
-std::string row(const std::string& name)
-{
-    return "<tr><td>" + name + "</td></tr>\r\n";
-}
 
 IndexOptions nameOnly()
 {
@@ -50,7 +46,7 @@ TEST_F(IndexWriterTest, SkeletonHasCrLfAfterEachRowAndNoLineEndAfterTheCredit)
     IndexOptions options = nameOnly();
     options.outputName = "out.html";
     EXPECT_EQ(indexOf(listed, out, options),
-              headerRow(false, false, false) + row("a.txt") + row("b.txt") + creditLine());
+              headerRow(false, false, false) + nameRow("a.txt") + nameRow("b.txt") + creditLine());
 }
 
 TEST_F(IndexWriterTest, HeaderCellsFollowTheEnabledColumnsInOrder)
@@ -77,12 +73,12 @@ TEST_F(IndexWriterTest, SingleRunListsFilesOnlyAndRecursiveRunAddsDirectoriesAnd
     tree.file("listed/Zed");
 
     IndexOptions single = nameOnly();
-    EXPECT_EQ(indexOf(listed, out, single), headerRow(false, false, false) + row("file.txt") + row("Zed") + creditLine());
+    EXPECT_EQ(indexOf(listed, out, single), headerRow(false, false, false) + nameRow("file.txt") + nameRow("Zed") + creditLine());
 
     IndexOptions recursive = nameOnly();
     recursive.recursive = true;
     EXPECT_EQ(indexOf(listed, out, recursive),
-              headerRow(false, false, false) + row("..") + row("file.txt") + row("sub") + row("Zed") + creditLine());
+              headerRow(false, false, false) + nameRow("..") + nameRow("file.txt") + nameRow("sub") + nameRow("Zed") + creditLine());
 }
 
 TEST_F(IndexWriterTest, TheEntryNamedLikeTheOutputIsLeftOutByExactName)
@@ -93,9 +89,9 @@ TEST_F(IndexWriterTest, TheEntryNamedLikeTheOutputIsLeftOutByExactName)
         std::string outputName;
         std::string rows;
     } cases[] = {
-        {"index.html", row("other.html")},
-        {"Index.html", row("index.html") + row("other.html")},
-        {"", row("index.html") + row("other.html")},
+        {"index.html", nameRow("other.html")},
+        {"Index.html", nameRow("index.html") + nameRow("other.html")},
+        {"", nameRow("index.html") + nameRow("other.html")},
     };
     for (const auto& c : cases) {
         IndexOptions options = nameOnly();
@@ -116,12 +112,12 @@ TEST_F(IndexWriterTest, MaskSelectsEntriesAndAMaskMatchingNothingGivesAnEmptyFil
         std::string mask;
         std::string expected;
     } cases[] = {
-        {"*.html", headerRow(false, false, false) + row("page.html") + creditLine()},
+        {"*.html", headerRow(false, false, false) + nameRow("page.html") + creditLine()},
         // Not "*.HTM": Windows also matches masks against 8.3 short names,
         // and page.html is PAGE~1.HTM there.
-        {"*.HTML", headerRow(false, false, false) + row("page.html") + creditLine()},
-        {"*", headerRow(false, false, false) + row("notes.txt") + row("page.htm") + row("page.html") +
-                  row("README") + creditLine()},
+        {"*.HTML", headerRow(false, false, false) + nameRow("page.html") + creditLine()},
+        {"*", headerRow(false, false, false) + nameRow("notes.txt") + nameRow("page.htm") + nameRow("page.html") +
+                  nameRow("README") + creditLine()},
         {"*.dir", headerRow(false, false, false) + creditLine()},  // only a skipped directory
         {"*.none", ""},
     };
@@ -141,8 +137,8 @@ TEST_F(IndexWriterTest, EntriesComeInCaseFoldedNameOrderWithTiesByBytes)
     // Letters compare as capitals, so '_' (0x5F) sorts after them and
     // before '~'; "B" and "b" tie and are then ordered by their bytes.
     EXPECT_EQ(indexOf(listed, out, nameOnly()),
-              headerRow(false, false, false) + row("a") + row("A1") + row("a_") + row("B") + row("b") +
-                  row("_x") + row("~") + creditLine());
+              headerRow(false, false, false) + nameRow("a") + nameRow("A1") + nameRow("a_") + nameRow("B") + nameRow("b") +
+                  nameRow("_x") + nameRow("~") + creditLine());
 }
 
 TEST_F(IndexWriterTest, TheWriterReturnsTheNumberOfRows)

@@ -107,4 +107,9 @@ std::string headerRow(bool size, bool time, bool date)
     return row + "</tr>\r\n";
 }
 
+std::string nameRow(const std::string& name)
+{
+    return "<tr><td>" + name + "</td></tr>\r\n";
+}
+
 }  // namespace quilldex::testing

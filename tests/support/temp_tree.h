@@ -59,4 +59,7 @@ std::string creditLine();
 // Header row for the given columns, with its CR LF.
 std::string headerRow(bool size, bool time, bool date);
 
+// An entry row with the name cell only, with its CR LF.
+std::string nameRow(const std::string& name);
+
 }  // namespace quilldex::testing
