@@ -11,7 +11,9 @@
 namespace quilldex::testing::ui {
 
 using Timeout = std::chrono::milliseconds;
-inline constexpr Timeout kShortWait{10000};
+// Generous, because a loaded machine can take seconds to show a window
+// under Wine; a wait ends as soon as the window is there.
+inline constexpr Timeout kShortWait{30000};
 
 // The visible dialog-class window (a dialog or a message box) of process
 // `processId` with caption `caption`, other than `except`; nullptr if none
