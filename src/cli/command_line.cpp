@@ -35,32 +35,32 @@ const std::string_view kHelp =
 
 namespace {
 
-struct OptionSpec {
+struct OptionDefinition {
     char shortName;  // '\0' when there is none
     std::string_view longName;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDefinition kOptions[] = {
     {'o', "output", true},  {'r', "recursive", false}, {'m', "mask", true},   {'\0', "no-size", false},
     {'\0', "time", false},  {'\0', "date", false},     {'s', "size-style", true}, {'l', "links", false},
     {'p', "prefix", true},  {'t', "titles", false},    {'q', "quiet", false}, {'h', "help", false},
     {'V', "version", false},
 };
 
-const OptionSpec* findShort(char c)
+const OptionDefinition* findShort(char c)
 {
-    for (const auto& spec : kOptions)
-        if (spec.shortName == c)
-            return &spec;
+    for (const auto& option : kOptions)
+        if (option.shortName == c)
+            return &option;
     return nullptr;
 }
 
-const OptionSpec* findLong(std::string_view name)
+const OptionDefinition* findLong(std::string_view name)
 {
-    for (const auto& spec : kOptions)
-        if (spec.longName == name)
-            return &spec;
+    for (const auto& option : kOptions)
+        if (option.longName == name)
+            return &option;
     return nullptr;
 }
 
@@ -78,10 +78,10 @@ std::optional<SizeStyle> parseSizeStyle(std::string_view text)
 }
 
 // Applies one option; returns an error text or "".
-std::string apply(CommandLine& line, const OptionSpec& spec, std::string_view value)
+std::string apply(CommandLine& line, const OptionDefinition& option, std::string_view value)
 {
     IndexOptions& options = line.options;
-    const std::string_view name = spec.longName;
+    const std::string_view name = option.longName;
     if (name == "output") {
         if (value.empty())
             return "empty output file name";
@@ -148,13 +148,13 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
         if (argument.substr(0, 2) == "--") {
             const std::string_view body = argument.substr(2);
             const std::size_t equals = body.find('=');
-            const OptionSpec* spec = findLong(body.substr(0, equals));
-            if (spec == nullptr) {
+            const OptionDefinition* option = findLong(body.substr(0, equals));
+            if (option == nullptr) {
                 result.error = "unknown option: " + std::string(argument);
                 return result;
             }
             std::string_view value;
-            if (spec->takesValue) {
+            if (option->takesValue) {
                 if (equals != std::string_view::npos) {
                     value = body.substr(equals + 1);
                 } else if (i + 1 < arguments.size()) {
@@ -167,19 +167,19 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
                 result.error = "option takes no value: " + std::string(argument);
                 return result;
             }
-            result.error = apply(line, *spec, value);
+            result.error = apply(line, *option, value);
             if (!result.error.empty())
                 return result;
             continue;
         }
         for (std::size_t k = 1; k < argument.size(); ++k) {
-            const OptionSpec* spec = findShort(argument[k]);
-            if (spec == nullptr) {
+            const OptionDefinition* option = findShort(argument[k]);
+            if (option == nullptr) {
                 result.error = "unknown option: -" + std::string(1, argument[k]);
                 return result;
             }
             std::string_view value;
-            if (spec->takesValue) {
+            if (option->takesValue) {
                 if (k + 1 < argument.size()) {
                     value = argument.substr(k + 1);
                 } else if (i + 1 < arguments.size()) {
@@ -190,7 +190,7 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
                 }
                 k = argument.size();
             }
-            result.error = apply(line, *spec, value);
+            result.error = apply(line, *option, value);
             if (!result.error.empty())
                 return result;
         }
