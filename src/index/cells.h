@@ -109,9 +109,13 @@ inline constexpr std::size_t kTitleReadSize = 1024;
 // line break. The result points into `bytesRead`.
 std::optional<std::string_view> extractTitle(std::string_view bytesRead);
 
-// The title of the regular file `name` in the current directory, read from
-// its first kTitleReadSize bytes; nothing when it has none or cannot be
-// read (a directory, a FIFO or a device is never read).
-std::optional<std::string> readDocumentTitle(const std::string& name);
+// The first bytes of a document, read to find its title.
+using TitleBuffer = std::array<char, kTitleReadSize>;
+
+// The title of the regular file `name` in the current directory, read into
+// `buffer` from the file's first bytes (the title points into it); nothing
+// when it has none or cannot be read (a directory, a FIFO or a device is
+// never read). The buffer is the caller's, so a row costs no allocation.
+std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer);
 
 }  // namespace quilldex

@@ -24,13 +24,10 @@ std::optional<std::string_view> extractTitle(std::string_view bytesRead)
     return title;
 }
 
-std::optional<std::string> readDocumentTitle(const std::string& name)
+std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer)
 {
-    char buffer[kTitleReadSize];
-    const auto count = platform::readFileStart(name, buffer, sizeof buffer);
-    if (const auto title = extractTitle(std::string_view(buffer, count)))
-        return std::string(*title);
-    return std::nullopt;
+    const auto count = platform::readFileStart(name, buffer.data(), buffer.size());
+    return extractTitle(std::string_view(buffer.data(), count));
 }
 
 }  // namespace quilldex

@@ -6,13 +6,11 @@ namespace quilldex {
 void writeNameCell(OutputStream& stream, const DirectoryEntry& entry, const IndexOptions& options)
 {
     // Filled only when titles are on; the title found points into it.
-    char buffer[kTitleReadSize];
+    TitleBuffer buffer;
     std::optional<std::string_view> title;
     // A directory has no title to read, so it is spared the open call.
-    if (options.readTitles && !entry.isDirectory) {
-        const auto count = platform::readFileStart(entry.name, buffer, sizeof buffer);
-        title = extractTitle(std::string_view(buffer, count));
-    }
+    if (options.readTitles && !entry.isDirectory)
+        title = readDocumentTitle(entry.name, buffer);
 
     const auto write = [&](std::string_view piece) { stream.write(piece); };
     if (options.makeLinks) {

@@ -36,10 +36,11 @@ TEST(TitlesPosix, FifosAndDevicesAreNeverRead)
     std::filesystem::create_symlink("real.html", tree.path("link.html"));
     testing::ChangeDirectory cd(tree.root());
 
-    EXPECT_EQ(readDocumentTitle("pipe.html"), std::nullopt);
-    EXPECT_EQ(readDocumentTitle("zero.html"), std::nullopt);
+    TitleBuffer buffer;
+    EXPECT_EQ(readDocumentTitle("pipe.html", buffer), std::nullopt);
+    EXPECT_EQ(readDocumentTitle("zero.html", buffer), std::nullopt);
     // A link to a regular file is read like the file.
-    EXPECT_EQ(readDocumentTitle("link.html"), "Real");
+    EXPECT_EQ(readDocumentTitle("link.html", buffer), "Real");
 
     IndexOptions options;
     options.outputName = "index.html";

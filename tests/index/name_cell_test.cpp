@@ -165,10 +165,11 @@ TEST(ReadDocumentTitle, RealFiles)
         tree.file(c.name, c.content);
     tree.dir("folder.html");
 
+    TitleBuffer buffer;
     for (const auto& c : cases)
-        EXPECT_EQ(readDocumentTitle(c.name), c.title) << c.name;
-    EXPECT_EQ(readDocumentTitle("folder.html"), std::nullopt);
-    EXPECT_EQ(readDocumentTitle("missing.html"), std::nullopt);
+        EXPECT_EQ(readDocumentTitle(c.name, buffer), c.title) << c.name;
+    EXPECT_EQ(readDocumentTitle("folder.html", buffer), std::nullopt);
+    EXPECT_EQ(readDocumentTitle("missing.html", buffer), std::nullopt);
 }
 
 TEST(CellWriters, WholeCells)
