@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "index/index_writer.h"
+
 namespace quilldex::fuzzing {
 
 // Makes a fresh temporary directory current for the rest of the process
@@ -58,6 +60,21 @@ inline std::string withCrLf(std::string_view text)
         out += c;
     }
     return out;
+}
+
+// The name cell of `entry` as it reaches a file through a real output
+// stream, line ends translated.
+inline std::string writtenNameCell(const DirectoryEntry& entry, const IndexOptions& options)
+{
+    {
+        OutputStream stream;
+        if (!stream.open("cell.txt"))
+            std::abort();
+        writeNameCell(stream, entry, options);
+        if (!stream.close())
+            std::abort();
+    }
+    return readWholeFile("cell.txt");
 }
 
 // Aborts with both texts shown when they differ.

@@ -89,14 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DirectoryEntry entry;
     entry.name = name;
     entry.isDirectory = (flags & 2) != 0;
-    {
-        OutputStream stream;
-        if (!stream.open("cell.txt"))
-            std::abort();
-        writeNameCell(stream, entry, options);
-        if (!stream.close())
-            std::abort();
-    }
     std::string cell = referenceDisplay(name);
     if (options.makeLinks) {
         std::string target = std::string(prefix) + escaped;
@@ -104,6 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             target += "/" + std::string(outputName);
         cell = "<a href=\"" + target + "\">" + cell + "</a>";
     }
-    expectEqual("writeNameCell", readWholeFile("cell.txt"), withCrLf(cell));
+    expectEqual("writeNameCell", writtenNameCell(entry, options), withCrLf(cell));
     return 0;
 }
