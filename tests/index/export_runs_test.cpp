@@ -7,6 +7,7 @@
 
 #include "index/export_runs.h"
 #include "platform/platform.h"
+#include "run_helpers.h"
 #include "support/temp_tree.h"
 
 namespace quilldex {
@@ -15,25 +16,12 @@ namespace {
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;
+using testing::here;
 using testing::nameRow;
 using testing::readFile;
+using testing::recursiveOptions;
 using testing::TempTree;
 namespace fs = std::filesystem;
-
-IndexOptions recursiveOptions(const std::string& mask = "*.*")
-{
-    IndexOptions options;
-    options.showSize = false;
-    options.recursive = true;
-    options.outputName = "index.html";
-    options.fileMask = mask;
-    return options;
-}
-
-fs::path here()
-{
-    return fs::path(platform::currentDirectory().value());
-}
 
 TEST(ExportSingle, WritesToAPathOutsideTheListedDirectory)
 {

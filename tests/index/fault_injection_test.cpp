@@ -23,6 +23,7 @@
 
 #include "index/export_runs.h"
 #include "link_check.h"
+#include "run_helpers.h"
 #include "platform/platform.h"
 #include "support/temp_tree.h"
 
@@ -32,8 +33,10 @@ namespace {
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;
+using testing::here;
 using testing::nameRow;
 using testing::readFile;
+using testing::recursiveOptions;
 using testing::TempTree;
 namespace fs = std::filesystem;
 
@@ -48,20 +51,6 @@ std::string index(const std::vector<std::string>& names)
     for (const auto& name : names)
         text += nameRow(name);
     return text + creditLine();
-}
-
-IndexOptions recursiveOptions()
-{
-    IndexOptions options;
-    options.showSize = false;
-    options.recursive = true;
-    options.outputName = "index.html";
-    return options;
-}
-
-fs::path here()
-{
-    return fs::path(platform::currentDirectory().value());
 }
 
 // Every path below `root` (links not followed) with what it is: its

@@ -5,7 +5,7 @@
 
 #include "index/cells.h"
 #include "index/index_writer.h"
-#include "stream_capture.h"
+#include "support/stream_capture.h"
 #include "support/temp_tree.h"
 
 namespace quilldex {

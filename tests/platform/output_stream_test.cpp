@@ -5,24 +5,14 @@
 #include <functional>
 
 #include "platform/platform.h"
+#include "support/stream_capture.h"
 #include "support/temp_tree.h"
 
 namespace quilldex::platform {
 namespace {
 
-using testing::readFile;
+using testing::streamed;
 using testing::TempTree;
-
-std::string written(const std::function<void(OutputStream&)>& write)
-{
-    TempTree tree;
-    const auto path = tree.path("out");
-    OutputStream stream;
-    EXPECT_TRUE(stream.open(path.string()));
-    write(stream);
-    EXPECT_TRUE(stream.close()) << stream.error();
-    return readFile(path);
-}
 
 TEST(OutputStream, EveryLineFeedBecomesCrLfAndNoOtherByteChanges)
 {
@@ -46,7 +36,7 @@ TEST(OutputStream, EveryLineFeedBecomesCrLfAndNoOtherByteChanges)
         {"bytes", [&](OutputStream& s) { s.write(allBytes); }, allBytesTranslated},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(written(c.write), c.expected) << c.name;
+        EXPECT_EQ(streamed(c.write), c.expected) << c.name;
 }
 
 TEST(OutputStream, LargeOutputCrossesTheBufferIntact)
@@ -60,8 +50,8 @@ TEST(OutputStream, LargeOutputCrossesTheBufferIntact)
         text += line + "\n";
         expected += line + "\r\n";
     }
-    EXPECT_EQ(written([&](OutputStream& s) { s.write(text); }), expected);
-    EXPECT_EQ(written([&](OutputStream& s) {
+    EXPECT_EQ(streamed([&](OutputStream& s) { s.write(text); }), expected);
+    EXPECT_EQ(streamed([&](OutputStream& s) {
                   for (const char c : text)
                       s.write(c);
               }),
