@@ -105,12 +105,17 @@ HANDLE openHeld(const char* path, DWORD flags)
     return handle;
 }
 
+DirectoryIdentity identityFrom(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
+}
+
 std::optional<DirectoryIdentity> identityOf(HANDLE handle)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(handle, &info))
         return std::nullopt;
-    return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
+    return identityFrom(info);
 }
 
 // A link or junction reports its own facts in a search. The entry is to
@@ -326,7 +331,7 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         ((info.dwFileAttributes | byName) & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return std::nullopt;
-    const DirectoryIdentity identity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
+    const DirectoryIdentity identity = identityFrom(info);
     const auto parent = currentDirectory();
     if (!parent || !SetCurrentDirectoryA(name.c_str()))
         return std::nullopt;
