@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "index/cells.h"
+#include "index/cell_texts.h"
+#include "index/link_text.h"
+#include "index/document_title.h"
 #include "index/index_writer.h"
 #include "platform/wildcard.h"
 

@@ -13,9 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "index/index_writer.h"
+#include "index/cell_writers.h"
 
 namespace quilldex::fuzzing {
+
+using platform::DirectoryEntry;
+using platform::OutputStream;
 
 // Makes a fresh temporary directory current for the rest of the process
 // and removes it when the process exits. It lies in memory where possible:

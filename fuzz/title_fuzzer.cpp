@@ -8,10 +8,12 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "index/cells.h"
-#include "index/index_writer.h"
+#include "index/document_title.h"
+#include "index/cell_writers.h"
 
 namespace {
+
+using quilldex::platform::DirectoryEntry;
 
 using namespace quilldex;
 using namespace quilldex::fuzzing;

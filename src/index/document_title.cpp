@@ -1,4 +1,6 @@
-#include "index/cells.h"
+#include "index/document_title.h"
+
+#include "platform/platform.h"
 
 namespace quilldex {
 

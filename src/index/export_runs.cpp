@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "index/directory_listing.h"
 #include "index/index_writer.h"
 #include "platform/platform.h"
 
@@ -31,15 +32,23 @@ struct Walk {
     std::string lostReason;
 };
 
-bool writeIndexHere(Walk& walk, std::string* reason)
+// Writes the index of the current directory and hands back the
+// subdirectories to enter, from the same listing: each directory is read
+// once.
+bool writeIndexHere(Walk& walk, const DirectoryPlace& place, std::vector<std::string>& subdirectories,
+                    std::string* reason)
 {
-    OutputStream stream;
+    platform::OutputStream stream;
     // An index file is never written through a link planted in the tree.
     if (!stream.open(walk.options.outputName, platform::FollowLinks::No)) {
         setReason(reason, stream.error());
         return false;
     }
-    walk.counts.entries += writeIndexTable(stream, walk.options);
+    // Listed after the file is created, so that a mask that selects only
+    // the index name still finds a match, as it always did.
+    DirectoryListing listing(walk.options);
+    walk.counts.entries += writeIndex(stream, walk.options, listing, place);
+    subdirectories = listing.subdirectories();
     if (!stream.close()) {
         setReason(reason, stream.error());
         return false;
@@ -50,28 +59,11 @@ bool writeIndexHere(Walk& walk, std::string* reason)
     return true;
 }
 
-// The subdirectories of the current directory that the walk may enter, in
-// listing order. Collected before any is visited, so that each level of
-// the walk holds one descriptor (the one it returns with) and not also an
-// open listing.
-std::vector<std::string> subdirectoriesToVisit()
+bool visit(Walk& walk, const DirectoryPlace& place, std::string* reason)
 {
     std::vector<std::string> names;
-    platform::DirectorySearch search("*.*", platform::EntryFacts::Kind);
-    DirectoryEntry entry;
-    while (search.next(entry)) {
-        if (entry.isDirectory && !entry.isLink && entry.name != "." && entry.name != "..")
-            names.push_back(std::move(entry.name));
-    }
-    return names;
-}
-
-bool visit(Walk& walk, std::string* reason)
-{
-    if (!writeIndexHere(walk, reason))
+    if (!writeIndexHere(walk, place, names, reason))
         return false;
-
-    const std::vector<std::string> names = subdirectoriesToVisit();
     if (names.empty())
         return true;
     const platform::SavedDirectory here;
@@ -83,7 +75,7 @@ bool visit(Walk& walk, std::string* reason)
         if (!identity)
             continue;  // Gone, replaced by a link, or no access.
         if (walk.visited.insert(*identity).second)
-            visit(walk, nullptr);  // A subdirectory that fails is passed over.
+            visit(walk, DirectoryPlace{place.path + name + "/"}, nullptr);  // A failure is passed over.
         if (walk.lost)
             return true;
         if (!here.restore()) {
@@ -99,7 +91,7 @@ bool visit(Walk& walk, std::string* reason)
 
 bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason)
 {
-    OutputStream stream;
+    platform::OutputStream stream;
     const bool opened = outputPath == "-" ? stream.openStandardOutput() : stream.open(outputPath);
     if (!opened) {
         setReason(reason, stream.error());
@@ -119,7 +111,7 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
     const platform::SavedDirectory top;
     if (const auto identity = platform::currentDirectoryIdentity())
         walk.visited.insert(*identity);
-    if (!visit(walk, reason))
+    if (!visit(walk, DirectoryPlace{}, reason))
         return false;
     if (walk.lost) {
         // Put the process back where it started if that is still possible.

@@ -11,6 +11,10 @@ namespace quilldex {
 // How the Size column writes a byte count.
 enum class SizeStyle { Auto, Bytes, Kilobytes, Megabytes };
 
+// What an index file is: the HTML table alone (a fragment to paste into
+// other pages), a complete HTML page, or a JSON document.
+enum class OutputForm { Fragment, Page, Json };
+
 // The longest texts the front ends hand over. A front end cuts a longer
 // mask or prefix where it reads it, as an edit control of that length
 // would; an output name that long is refused rather than cut.
@@ -37,6 +41,7 @@ struct IndexOptions {
     bool readTitles = false;
     SizeStyle sizeStyle = SizeStyle::Auto;
     bool recursive = false;
+    OutputForm form = OutputForm::Fragment;
 };
 
 // The first `capacity` bytes of `text`: what an edit control limited to

@@ -1,36 +1,29 @@
-// The index table: one HTML table of the entries of the current directory,
-// and the cells of its rows.
+// The index of one directory: its listing written in the form the options
+// ask for.
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
+#include "index/directory_listing.h"
+#include "index/index_form.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
 
 namespace quilldex {
 
-using platform::DirectoryEntry;
-using platform::LocalTime;
-using platform::OutputStream;
-
 // The product's home page, named in the credit line under every table.
 extern const std::string_view kHomePageUrl;
 
-// Writes the index of the current directory to `stream`: nothing at all
-// when the mask matches no entry, else the table with a header row, one
-// row per listed entry and the credit line. Returns the number of entry
-// rows written. Leaves the stream open; write errors stay in the stream.
-std::size_t writeIndexTable(OutputStream& stream, const IndexOptions& options);
+// Writes the index of `listing` to `stream` in the form `options.form`
+// asks for: header, one row per listed entry, footer. A form that writes
+// nothing for an empty search (the fragment) writes nothing at all when the
+// search matched no entry. Returns the number of entry rows written.
+// Leaves the stream open; write errors stay in the stream.
+std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& options, DirectoryListing& listing,
+                       const DirectoryPlace& place);
 
-// The text of the first cell of a row: the name or document title, as a
-// link when links are on.
-void writeNameCell(OutputStream& stream, const DirectoryEntry& entry, const IndexOptions& options);
-
-// Whole cells, from "<td>" to "</td>".
-void writeSizeCell(OutputStream& stream, const DirectoryEntry& entry, SizeStyle sizeStyle);
-void writeTimeCell(OutputStream& stream, const LocalTime& localTime);
-void writeDateCell(OutputStream& stream, const LocalTime& localTime);
+// Lists the current directory and writes its index, as the top of a run.
+std::size_t writeIndexTable(platform::OutputStream& stream, const IndexOptions& options);
 
 }  // namespace quilldex

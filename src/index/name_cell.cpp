@@ -1,9 +1,10 @@
-#include "index/cells.h"
-#include "index/index_writer.h"
+#include "index/link_text.h"
+#include "index/document_title.h"
+#include "index/cell_writers.h"
 
 namespace quilldex {
 
-void writeNameCell(OutputStream& stream, const DirectoryEntry& entry, const IndexOptions& options)
+void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options)
 {
     // Filled only when titles are on; the title found points into it.
     TitleBuffer buffer;

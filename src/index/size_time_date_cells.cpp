@@ -1,8 +1,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "index/cells.h"
-#include "index/index_writer.h"
+#include "index/cell_texts.h"
+#include "index/cell_writers.h"
 
 namespace quilldex {
 
@@ -115,7 +115,7 @@ ShortText dateText(const platform::LocalTime& localTime)
 
 namespace {
 
-void writeCell(OutputStream& stream, const ShortText& text)
+void writeCell(platform::OutputStream& stream, const ShortText& text)
 {
     stream.write("<td>");
     stream.write(text.view());
@@ -124,17 +124,17 @@ void writeCell(OutputStream& stream, const ShortText& text)
 
 }  // namespace
 
-void writeSizeCell(OutputStream& stream, const DirectoryEntry& entry, SizeStyle sizeStyle)
+void writeSizeCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, SizeStyle sizeStyle)
 {
     writeCell(stream, sizeText(entry.size, entry.isDirectory, sizeStyle));
 }
 
-void writeTimeCell(OutputStream& stream, const LocalTime& localTime)
+void writeTimeCell(platform::OutputStream& stream, const platform::LocalTime& localTime)
 {
     writeCell(stream, timeText(localTime));
 }
 
-void writeDateCell(OutputStream& stream, const LocalTime& localTime)
+void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& localTime)
 {
     writeCell(stream, dateText(localTime));
 }

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "index/cells.h"
+#include "index/document_title.h"
 #include "index/export_runs.h"
 #include "index/index_writer.h"
 #include "link_check.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "index/cells.h"
+#include "index/cell_texts.h"
 #include "index/export_runs.h"
 #include "index/index_writer.h"
 #include "link_check.h"

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "index/cells.h"
+#include "index/cell_texts.h"
+#include "index/link_text.h"
+#include "index/document_title.h"
 
 namespace quilldex {
 namespace {

@@ -9,6 +9,8 @@
 namespace quilldex {
 namespace {
 
+using platform::OutputStream;
+
 using testing::ChangeDirectory;
 using testing::creditLine;
 using testing::headerRow;

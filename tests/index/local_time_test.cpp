@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "index/cells.h"
+#include "index/cell_texts.h"
 #include "index/export_runs.h"
 #include "support/temp_tree.h"
 

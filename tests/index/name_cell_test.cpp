@@ -3,13 +3,17 @@
 #include <optional>
 #include <string>
 
-#include "index/cells.h"
-#include "index/index_writer.h"
+#include "index/document_title.h"
+#include "index/cell_writers.h"
 #include "support/stream_capture.h"
 #include "support/temp_tree.h"
 
 namespace quilldex {
 namespace {
+
+using platform::DirectoryEntry;
+using platform::LocalTime;
+using platform::OutputStream;
 
 using testing::streamed;
 

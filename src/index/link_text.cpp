@@ -1,4 +1,4 @@
-#include "index/cells.h"
+#include "index/link_text.h"
 
 namespace quilldex {
 

@@ -1,0 +1,20 @@
+// The cells of an HTML index row, written into a stream. The fragment and
+// the full page share them, so a row's texts are the same in both.
+#pragma once
+
+#include "index/index_options.h"
+#include "platform/platform.h"
+
+namespace quilldex {
+
+// The text of the first cell of a row: the name or document title, as a
+// link when links are on.
+void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
+                   const IndexOptions& options);
+
+// Whole cells, from "<td>" to "</td>".
+void writeSizeCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, SizeStyle sizeStyle);
+void writeTimeCell(platform::OutputStream& stream, const platform::LocalTime& localTime);
+void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& localTime);
+
+}  // namespace quilldex

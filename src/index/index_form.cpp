@@ -1,0 +1,23 @@
+#include "index/index_form.h"
+
+namespace quilldex {
+
+IndexForm::~IndexForm() = default;
+
+bool IndexForm::writesEmptyListing() const
+{
+    return false;
+}
+
+std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options)
+{
+    switch (options.form) {
+    case OutputForm::Fragment:
+    case OutputForm::Page:
+    case OutputForm::Json:
+        break;
+    }
+    return makeFragmentForm();
+}
+
+}  // namespace quilldex

@@ -1,0 +1,51 @@
+// The forms an index can take (the HTML fragment, a full page, JSON). The
+// writer lists a directory once and hands the form the pieces in order:
+// header, one row per entry, footer. A form holds no listing of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "index/index_options.h"
+#include "platform/platform.h"
+
+namespace quilldex {
+
+// Where the listed directory lies in the run: its path from the top of the
+// run, "/" for the top itself and "/docs/deep/" below it.
+struct DirectoryPlace {
+    std::string path = "/";
+};
+
+// What the rows of one index held, for a footer that sums them up.
+struct ListingTotals {
+    std::size_t directories = 0;
+    std::size_t files = 0;
+    std::uint64_t fileBytes = 0;
+};
+
+class IndexForm {
+public:
+    virtual ~IndexForm();
+
+    // Whether a directory whose search matched nothing at all still gets a
+    // document. The fragment writes nothing then (a 0-byte file).
+    virtual bool writesEmptyListing() const;
+
+    virtual void writeHeader(platform::OutputStream& stream, const IndexOptions& options,
+                             const DirectoryPlace& place) = 0;
+    virtual void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
+                          const IndexOptions& options) = 0;
+    virtual void writeFooter(platform::OutputStream& stream, const IndexOptions& options,
+                             const ListingTotals& totals) = 0;
+};
+
+// The form `options.form` asks for.
+std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options);
+
+// Today's HTML table, the default form.
+std::unique_ptr<IndexForm> makeFragmentForm();
+
+}  // namespace quilldex
