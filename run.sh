@@ -11,7 +11,9 @@ log="$root/build/run-build.log"
 mkdir -p "$root/build"
 if ! (
 	cd "$root"
-	[ -f build/release/build.ninja ] || cmake --preset release
+	# Configuring every time is quick when nothing changed, and brings a
+	# changed preset into the cache.
+	cmake --preset release
 	cmake --build --preset release --target quilldex-cli
 ) >"$log" 2>&1; then
 	cat "$log" >&2

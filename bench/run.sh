@@ -24,14 +24,7 @@ tree_reps=$((reps > 5 ? reps - 2 : 3))
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-if ! command -v tree >/dev/null; then
-	if [ "$(id -u)" != 0 ]; then
-		echo "bench/run.sh: the Debian package tree is missing (run as root to install it)" >&2
-		exit 1
-	fi
-	apt-get update -qq
-	DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends tree >/dev/null
-fi
+"$root/scripts/install-deps.sh" bench
 
 (cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
 bin=$root/build/bench

@@ -1,18 +1,38 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, and nothing
 # that is already there. Run as root on Debian 12; safe to run repeatedly.
-#   install-deps.sh native   compiler, CMake, Ninja, GoogleTest
-#   install-deps.sh all      also the 32-bit Windows cross compiler, Wine,
-#                            Xvfb and clang's fuzzing runtime
+# This is the one list of the packages the project uses.
+#   install-deps.sh native   compiler, CMake and Ninja: what run.sh needs
+#   install-deps.sh bench    also what bench/run.sh needs
+#   install-deps.sh all      everything: also what ./test.sh needs
 set -eu
 
 want=${1:-all}
 
-native="g++ cmake ninja-build libgtest-dev libgmock-dev"
-extra="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb clang libclang-rt-14-dev x11-apps imagemagick fonts-wine"
+# Building quilldex-cli.
+native="g++ cmake ninja-build"
+# The native tests (GoogleTest), the manual page check (mandoc) and the
+# Debian package (dpkg-shlibdeps from dpkg-dev, which CPack runs through
+# file). The 32-bit and 64-bit Windows cross compilers, Wine and Wine's
+# fonts for the Windows tests; Xvfb and xauth (which xvfb-run needs) for the
+# dialog tests, ImageMagick's import for their screenshot. clang and its
+# fuzzing runtime for the fuzzers.
+extra="libgtest-dev mandoc dpkg-dev file
+	g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
+	xvfb xauth imagemagick
+	clang libclang-rt-14-dev"
+# The microbenchmarks (Google Benchmark) and a listing tool to time against.
+bench="libbenchmark-dev tree"
 
-packages=$native
-[ "$want" = all ] && packages="$native $extra"
+case $want in
+native) packages=$native ;;
+bench) packages="$native $bench" ;;
+all) packages="$native $extra $bench" ;;
+*)
+	echo "usage: install-deps.sh [native|bench|all]" >&2
+	exit 2
+	;;
+esac
 
 missing=
 for p in $packages; do

@@ -4,6 +4,6 @@ set -eu
 
 cd "$(dirname "$0")/.."
 
-[ -f build/asan/build.ninja ] || cmake --preset asan >/dev/null
+cmake --preset asan >/dev/null
 cmake --build --preset asan
-ctest --preset asan -j "$(nproc)"
+ctest --preset asan -j "$(nproc)" --output-log build/asan/ctest.log

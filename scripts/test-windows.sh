@@ -44,7 +44,7 @@ fi
 if [ -z "$native_cli" ]; then
 	mkdir -p build
 	if ! {
-		{ [ -f build/release/build.ninja ] || cmake --preset release; } &&
+		cmake --preset release &&
 			cmake --build --preset release --target quilldex-cli
 	} >build/release-build.log 2>&1; then
 		cat build/release-build.log >&2
@@ -79,6 +79,6 @@ if [ "$preset" = win64 ] &&
 	exit 1
 fi
 
-ctest --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset" -j "$(nproc)" --output-log "build/$preset/ctest.log"
 
 echo "Windows stage ($preset tests) took $(($(date +%s) - started)) s"
