@@ -21,6 +21,8 @@ struct CommandLine {
     bool quiet = false;
     bool help = false;
     bool version = false;
+
+    friend bool operator==(const CommandLine&, const CommandLine&) = default;
 };
 
 struct ParseResult {

@@ -42,6 +42,8 @@ struct IndexOptions {
     SizeStyle sizeStyle = SizeStyle::Auto;
     bool recursive = false;
     OutputForm form = OutputForm::Fragment;
+
+    friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };
 
 // The first `capacity` bytes of `text`: what an edit control limited to

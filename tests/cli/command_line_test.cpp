@@ -1,0 +1,232 @@
+// parseCommandLine in-process: every option in each of its spellings, and
+// every usage error with its message. Both quilldex-cli programs share this
+// parser, so comparing their outputs cannot catch a fault in it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/command_line.h"
+
+namespace quilldex::cli {
+namespace {
+
+std::string describe(const CommandLine& line)
+{
+    const IndexOptions& o = line.options;
+    std::ostringstream text;
+    text << "output=" << line.output << (line.outputGiven ? " (given)" : "") << " directory=" << line.directory
+         << " quiet=" << line.quiet << " help=" << line.help << " version=" << line.version
+         << " mask=" << o.fileMask << " prefix=" << o.linkPrefix << " outputName=" << o.outputName
+         << " size=" << o.showSize << " time=" << o.showTime << " date=" << o.showDate << " links=" << o.makeLinks
+         << " titles=" << o.readTitles << " sizeStyle=" << static_cast<int>(o.sizeStyle)
+         << " recursive=" << o.recursive << " form=" << static_cast<int>(o.form);
+    return text.str();
+}
+
+ParseResult parse(const std::vector<std::string>& arguments)
+{
+    const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+    return parseCommandLine(views);
+}
+
+// What a command line without arguments asks for.
+CommandLine defaults()
+{
+    CommandLine line;
+    line.output = "-";
+    return line;
+}
+
+// A good command line and how it differs from the defaults.
+struct GoodCase {
+    std::vector<std::string> arguments;
+    std::function<void(CommandLine&)> expect;
+};
+
+void writeTo(CommandLine& line, const std::string& output, const std::string& name)
+{
+    line.output = output;
+    line.outputGiven = true;
+    line.options.outputName = name;
+}
+
+void recursiveInto(CommandLine& line, const std::string& output, const std::string& name)
+{
+    line.options.recursive = true;
+    line.output = output;
+    line.options.outputName = name;
+}
+
+const std::string kLongestMask(kMaxFileMaskLength, '*');
+const std::string kLongestPrefix(kMaxLinkPrefixLength, 'p');
+const std::string kLongestName(kMaxOutputNameLength, 'n');
+
+const GoodCase kGoodCases[] = {
+    {{}, [](CommandLine&) {}},
+    // -o, --output
+    {{"-o", "out.html"}, [](CommandLine& l) { writeTo(l, "out.html", "out.html"); }},
+    {{"-oout.html"}, [](CommandLine& l) { writeTo(l, "out.html", "out.html"); }},
+    {{"--output", "out.html"}, [](CommandLine& l) { writeTo(l, "out.html", "out.html"); }},
+    {{"--output=out.html"}, [](CommandLine& l) { writeTo(l, "out.html", "out.html"); }},
+    {{"--output=a=b.html"}, [](CommandLine& l) { writeTo(l, "a=b.html", "a=b.html"); }},
+    {{"-o", "web/list.htm"}, [](CommandLine& l) { writeTo(l, "web/list.htm", "list.htm"); }},
+    {{"-o", "web\\list.htm"}, [](CommandLine& l) { writeTo(l, "web\\list.htm", "list.htm"); }},
+    {{"-o", "-"}, [](CommandLine& l) { writeTo(l, "-", ""); }},
+    {{"-o", "-o"}, [](CommandLine& l) { writeTo(l, "-o", "-o"); }},
+    {{"-o", kLongestName}, [](CommandLine& l) { writeTo(l, kLongestName, kLongestName); }},
+    {{"-o", "a.html", "-o", "b.html"}, [](CommandLine& l) { writeTo(l, "b.html", "b.html"); }},
+    // -r, --recursive
+    {{"-r"}, [](CommandLine& l) { recursiveInto(l, "index.html", "index.html"); }},
+    {{"--recursive"}, [](CommandLine& l) { recursiveInto(l, "index.html", "index.html"); }},
+    {{"-r", "-o", "../web/list.htm"},
+     [](CommandLine& l) {
+         recursiveInto(l, "../web/list.htm", "list.htm");
+         l.outputGiven = true;
+     }},
+    // -m, --mask
+    {{"-m", "*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
+    {{"-m*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
+    {{"--mask", "*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
+    {{"--mask=*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
+    {{"-m", kLongestMask}, [](CommandLine& l) { l.options.fileMask = kLongestMask; }},
+    // Columns.
+    {{"--no-size"}, [](CommandLine& l) { l.options.showSize = false; }},
+    {{"--time"}, [](CommandLine& l) { l.options.showTime = true; }},
+    {{"--date"}, [](CommandLine& l) { l.options.showDate = true; }},
+    {{"--time", "--date", "--no-size"},
+     [](CommandLine& l) {
+         l.options.showTime = true;
+         l.options.showDate = true;
+         l.options.showSize = false;
+     }},
+    // -s, --size-style
+    {{"-s", "auto"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Auto; }},
+    {{"-s", "bytes"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Bytes; }},
+    {{"-s", "kb"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Kilobytes; }},
+    {{"-s", "mb"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Megabytes; }},
+    {{"-skb"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Kilobytes; }},
+    {{"--size-style", "bytes"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Bytes; }},
+    {{"--size-style=kb"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Kilobytes; }},
+    {{"-s", "mb", "-s", "auto"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Auto; }},
+    // -l, -p, -t
+    {{"-l"}, [](CommandLine& l) { l.options.makeLinks = true; }},
+    {{"--links"}, [](CommandLine& l) { l.options.makeLinks = true; }},
+    {{"-p", "http://host/files/"}, [](CommandLine& l) { l.options.linkPrefix = "http://host/files/"; }},
+    {{"-p../"}, [](CommandLine& l) { l.options.linkPrefix = "../"; }},
+    {{"--prefix", "-"}, [](CommandLine& l) { l.options.linkPrefix = "-"; }},
+    {{"--prefix="}, [](CommandLine&) {}},
+    {{"--prefix=a=b"}, [](CommandLine& l) { l.options.linkPrefix = "a=b"; }},
+    {{"-p", kLongestPrefix}, [](CommandLine& l) { l.options.linkPrefix = kLongestPrefix; }},
+    {{"-t"}, [](CommandLine& l) { l.options.readTitles = true; }},
+    {{"--titles"}, [](CommandLine& l) { l.options.readTitles = true; }},
+    // -q, -h, -V
+    {{"-q"}, [](CommandLine& l) { l.quiet = true; }},
+    {{"--quiet"}, [](CommandLine& l) { l.quiet = true; }},
+    {{"-h"}, [](CommandLine& l) { l.help = true; }},
+    {{"--help"}, [](CommandLine& l) { l.help = true; }},
+    {{"-V"}, [](CommandLine& l) { l.version = true; }},
+    {{"--version"}, [](CommandLine& l) { l.version = true; }},
+    // Grouped short options; a value ends the group.
+    {{"-lt"},
+     [](CommandLine& l) {
+         l.options.makeLinks = true;
+         l.options.readTitles = true;
+     }},
+    {{"-lm*.txt"},
+     [](CommandLine& l) {
+         l.options.makeLinks = true;
+         l.options.fileMask = "*.txt";
+     }},
+    {{"-lm", "*.txt"},
+     [](CommandLine& l) {
+         l.options.makeLinks = true;
+         l.options.fileMask = "*.txt";
+     }},
+    {{"-mlt"}, [](CommandLine& l) { l.options.fileMask = "lt"; }},
+    // The directory, before or after options; "--" ends the options.
+    {{"docs"}, [](CommandLine& l) { l.directory = "docs"; }},
+    {{"docs", "-l"},
+     [](CommandLine& l) {
+         l.directory = "docs";
+         l.options.makeLinks = true;
+     }},
+    {{"-"}, [](CommandLine& l) { l.directory = "-"; }},
+    {{"--", "-r"}, [](CommandLine& l) { l.directory = "-r"; }},
+    {{"--", "--"}, [](CommandLine& l) { l.directory = "--"; }},
+    {{"-l", "--", "--help"},
+     [](CommandLine& l) {
+         l.options.makeLinks = true;
+         l.directory = "--help";
+     }},
+};
+
+TEST(ParseCommandLine, EveryOptionInEachSpelling)
+{
+    for (const auto& c : kGoodCases) {
+        const std::string arguments = ::testing::PrintToString(c.arguments);
+        const ParseResult result = parse(c.arguments);
+        EXPECT_EQ(result.error, "") << arguments;
+        CommandLine expected = defaults();
+        c.expect(expected);
+        EXPECT_TRUE(result.commandLine == expected)
+            << arguments << "\n  got:      " << describe(result.commandLine)
+            << "\n  expected: " << describe(expected);
+    }
+}
+
+TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
+{
+    const std::string tooLongMask(kMaxFileMaskLength + 1, 'm');
+    const std::string tooLongPrefix(kMaxLinkPrefixLength + 1, 'p');
+    const std::string tooLongName(kMaxOutputNameLength + 1, 'n');
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--bogus"}, "unknown option: --bogus"},
+        {{"--bogus=1"}, "unknown option: --bogus=1"},
+        {{"-Y"}, "unknown option: -Y"},
+        {{"-lY"}, "unknown option: -Y"},
+        {{"--Links"}, "unknown option: --Links"},
+        {{"--link"}, "unknown option: --link"},
+        {{"-o"}, "option needs a value: -o"},
+        {{"-m"}, "option needs a value: -m"},
+        {{"-s"}, "option needs a value: -s"},
+        {{"-p"}, "option needs a value: -p"},
+        {{"-lm"}, "option needs a value: -m"},
+        {{"--output"}, "option needs a value: --output"},
+        {{"--mask"}, "option needs a value: --mask"},
+        {{"--size-style"}, "option needs a value: --size-style"},
+        {{"--prefix"}, "option needs a value: --prefix"},
+        {{"--time=yes"}, "option takes no value: --time=yes"},
+        {{"--recursive="}, "option takes no value: --recursive="},
+        {{"-o", ""}, "empty output file name"},
+        {{"--output="}, "empty output file name"},
+        {{"-o", "web/"}, "output has no file name: web/"},
+        {{"-r", "-o", "web\\"}, "output has no file name: web\\"},
+        {{"-o", tooLongName}, "output file name longer than 255 characters: " + tooLongName},
+        {{"-o", "web/" + tooLongName}, "output file name longer than 255 characters: " + tooLongName},
+        {{"-r", "-o", "-"}, "a recursive run writes files and needs a file name, not -"},
+        {{"-m", tooLongMask}, "mask longer than 127 characters: " + tooLongMask},
+        {{"-m", "sub/*.txt"}, "mask must not name a directory: sub/*.txt"},
+        {{"-m", "..\\*"}, "mask must not name a directory: ..\\*"},
+        {{"--mask=c:*"}, "mask must not name a directory: c:*"},
+        {{"-p", tooLongPrefix}, "prefix longer than 255 characters: " + tooLongPrefix},
+        {{"-s", "gb"}, "bad size style: gb (auto, bytes, kb or mb)"},
+        {{"-s", "KB"}, "bad size style: KB (auto, bytes, kb or mb)"},
+        {{"--size-style="}, "bad size style:  (auto, bytes, kb or mb)"},
+        {{"one", "two"}, "more than one directory: two"},
+        {{"--", "one", "-r"}, "more than one directory: -r"},
+        // The first error is the one reported.
+        {{"-s", "gb", "--bogus"}, "bad size style: gb (auto, bytes, kb or mb)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parse(c.arguments).error, c.error) << ::testing::PrintToString(c.arguments);
+}
+
+}  // namespace
+}  // namespace quilldex::cli
