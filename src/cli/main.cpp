@@ -23,15 +23,37 @@ void printError(const std::string& message)
     std::fprintf(stderr, "quilldex-cli: %s\n", message.c_str());
 }
 
+bool isPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// `output` after the Windows path `start`, joined by hand: std::filesystem
+// would take the bytes of a marked text for code-page characters.
+std::string joinMarkedPath(const std::string& start, const std::string& output)
+{
+    const bool hasDrive = output.size() >= 2 && output[1] == ':';
+    if (hasDrive || (output.size() >= 2 && isPathSeparator(output[0]) && isPathSeparator(output[1])))
+        return output;
+    if (!output.empty() && isPathSeparator(output[0]))
+        return (start.size() >= 2 && start[1] == ':' ? start.substr(0, 2) : std::string()) + output;
+    if (start.empty() || isPathSeparator(start.back()))
+        return start + output;
+    return start + '\\' + output;
+}
+
 // A relative output path names a file relative to where the command was
 // started, not to the directory being indexed.
 std::string outputPathFromStart(const std::string& output)
 {
+    namespace platform = quilldex::platform;
     if (output == "-")
         return output;
-    const auto start = quilldex::platform::currentDirectory();
+    const auto start = platform::currentDirectory();
     if (!start)
         return output;
+    if (platform::carriesMarkedCharacters(*start) || platform::carriesMarkedCharacters(output))
+        return joinMarkedPath(*start, output);
     return (std::filesystem::path(*start) / std::filesystem::path(output)).string();
 }
 
@@ -70,7 +92,8 @@ int run(const quilldex::cli::CommandLine& line)
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> texts = quilldex::platform::commandLineArguments(argc, argv);
+    const std::vector<std::string_view> arguments(texts.begin(), texts.end());
     const quilldex::cli::ParseResult parsed = quilldex::cli::parseCommandLine(arguments);
     if (!parsed.error.empty()) {
         printError(parsed.error);

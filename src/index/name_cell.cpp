@@ -1,8 +1,42 @@
 #include "index/link_text.h"
 #include "index/document_title.h"
+#include "index/cell_texts.h"
 #include "index/cell_writers.h"
+#include "platform/marked_text.h"
 
 namespace quilldex {
+
+namespace {
+
+// A name that carries characters the code page lacks is linked by its whole
+// UTF-8 form, which browsers and Windows web servers resolve; any other name
+// by its bytes, as always.
+void writeLinkTarget(platform::OutputStream& stream, const std::string& name)
+{
+    const auto write = [&](std::string_view piece) { stream.write(piece); };
+    if (platform::carriesMarkedCharacters(name))
+        forEachEscapedPiece(platform::toUtf8(name), write);
+    else
+        forEachEscapedPiece(name, write);
+}
+
+// Each character the code page lacks as a numeric character reference, which
+// is valid in any encoding; the rest as any name is shown.
+void writeMarkedName(platform::OutputStream& stream, std::string_view name)
+{
+    const auto write = [&](std::string_view piece) { stream.write(piece); };
+    platform::forEachMarkedPiece(
+        name, [&](std::string_view run) { forEachDisplayPiece(run, write); },
+        [&](char32_t codePoint) {
+            ShortText reference;
+            reference.append("&#");
+            reference.appendNumber(codePoint);
+            reference.append(';');
+            stream.write(reference.view());
+        });
+}
+
+}  // namespace
 
 void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options)
 {
@@ -13,22 +47,26 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
     if (options.readTitles && !entry.isDirectory)
         title = readDocumentTitle(entry.name, buffer);
 
-    const auto write = [&](std::string_view piece) { stream.write(piece); };
     if (options.makeLinks) {
         stream.write("<a href=\"");
         stream.write(options.linkPrefix);
-        forEachEscapedPiece(entry.name, write);
+        writeLinkTarget(stream, entry.name);
         if (entry.isDirectory) {
             stream.write('/');
-            stream.write(options.outputName);
+            if (platform::carriesMarkedCharacters(options.outputName))
+                writeLinkTarget(stream, options.outputName);
+            else
+                stream.write(options.outputName);
         }
         stream.write("\">");
     }
     // A title is HTML text already; a name may hold '<' or '>' on POSIX.
     if (title)
         stream.write(*title);
+    else if (platform::carriesMarkedCharacters(entry.name))
+        writeMarkedName(stream, entry.name);
     else
-        forEachDisplayPiece(entry.name, write);
+        forEachDisplayPiece(entry.name, [&](std::string_view piece) { stream.write(piece); });
     if (options.makeLinks)
         stream.write("</a>");
 }

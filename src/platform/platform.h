@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quilldex::platform {
 
@@ -23,6 +24,9 @@ using UtcSeconds = std::int64_t;
 // One result of a directory search. The facts are those of what the name
 // leads to: a symbolic link to a file reports the file's size and time.
 struct DirectoryEntry {
+    // In the system's code page, as the platform calls take it back. On
+    // Windows a character the ANSI code page lacks is carried marked (see
+    // marked_text.h and carriesMarkedCharacters below).
     std::string name;
     bool isDirectory = false;
     // A symbolic link, or on Windows any reparse point (junction, mount
@@ -181,6 +185,29 @@ private:
     std::size_t used_ = 0;
     std::unique_ptr<char[]> buffer_;
 };
+
+// ---- Names the code page cannot hold ----
+//
+// On Windows the platform lists, enters, reads and creates through the wide
+// API, and hands over a name with characters outside the ANSI code page as
+// marked text (marked_text.h). Every call here that takes a name or a path
+// accepts marked text. Output forms show such a name with
+// forEachMarkedPiece (each marked character as "&#N;", the code-page runs as
+// they are) and link it, or write it as JSON, by its toUtf8 form.
+
+// Whether `text` carries marked characters: on Windows whether it holds the
+// mark; never on POSIX, where a name may hold that byte as itself.
+bool carriesMarkedCharacters(std::string_view text);
+
+// `text` in UTF-8: on Windows the code-page text converted and the marked
+// characters unmarked; on POSIX the bytes as they are (which need not be
+// valid UTF-8).
+std::string toUtf8(std::string_view text);
+
+// The program's arguments after its name. On Windows they are taken from
+// the wide command line, so that a directory or file name outside the code
+// page arrives marked; elsewhere they are argv's.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // The last system error as text, worded the same on every platform.
 std::string lastErrorText();

@@ -326,4 +326,19 @@ bool standardErrorIsTerminal()
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool carriesMarkedCharacters(std::string_view)
+{
+    return false;
+}
+
+std::string toUtf8(std::string_view text)
+{
+    return std::string(text);
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 }  // namespace quilldex::platform

@@ -1,8 +1,13 @@
-// The platform layer on the Win32 API, ANSI variants only.
+// The platform layer on the Win32 API. Names and paths go to the system
+// through the wide API, so that every name on the disk is found, entered
+// and read exactly; to the rest of the program they are code-page texts,
+// with the characters the code page lacks carried marked (marked_text.h).
 #include "platform/platform.h"
 #include "platform/listing_order.h"
-
+#include "platform/marked_text.h"
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -18,7 +23,7 @@ namespace quilldex::platform {
 
 namespace {
 
-// Owns a handle from CreateFileA and closes it.
+// Owns a handle from CreateFileW and closes it.
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -42,7 +47,7 @@ private:
     HANDLE handle_;
 };
 
-// Owns a search handle from FindFirstFileA and closes it with FindClose.
+// Owns a search handle from FindFirstFileW and closes it with FindClose.
 class FindHandle {
 public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
@@ -60,6 +65,101 @@ public:
 private:
     HANDLE handle_;
 };
+
+// ---- Code-page texts and wide texts ----
+
+void appendUtf16(std::wstring& wide, char32_t codePoint)
+{
+    if (codePoint < 0x10000) {
+        wide += static_cast<wchar_t>(codePoint);
+        return;
+    }
+    codePoint -= 0x10000;
+    wide += static_cast<wchar_t>(0xD800 + (codePoint >> 10));
+    wide += static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
+}
+
+void appendFromCodePage(std::wstring& wide, std::string_view text)
+{
+    if (text.empty())
+        return;
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return;
+    const auto start = wide.size();
+    wide.resize(start + static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data() + start, length);
+}
+
+// The wide form of a code-page text with marked characters.
+std::wstring toWide(std::string_view text)
+{
+    std::wstring wide;
+    wide.reserve(text.size());
+    forEachMarkedPiece(
+        text, [&](std::string_view run) { appendFromCodePage(wide, run); },
+        [&](char32_t codePoint) { appendUtf16(wide, codePoint); });
+    return wide;
+}
+
+// Appends `units` in the ANSI code page and returns true, or returns false,
+// appending nothing, when the code page cannot hold them exactly. No best
+// fit is taken: a name shown as a look-alike would lead to no file.
+bool appendInCodePage(std::string& text, std::wstring_view units)
+{
+    static const bool utf8CodePage = GetACP() == CP_UTF8;
+    // The UTF-8 code page holds every character; it refuses the flag and
+    // the default-character question, and reports a lone surrogate as an
+    // invalid character instead.
+    const DWORD flags = utf8CodePage ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const usedDefaultFlag = utf8CodePage ? nullptr : &usedDefault;
+    const int count = static_cast<int>(units.size());
+    const int length = WideCharToMultiByte(CP_ACP, flags, units.data(), count, nullptr, 0, nullptr, usedDefaultFlag);
+    if (length <= 0 || usedDefault)
+        return false;
+    const auto start = text.size();
+    text.resize(start + static_cast<std::size_t>(length));
+    WideCharToMultiByte(CP_ACP, flags, units.data(), count, text.data() + start, length, nullptr, nullptr);
+    return true;
+}
+
+// The character that starts at `wide[at]`, moving `at` past it: a
+// surrogate pair is one character, a lone surrogate is kept as it is.
+char32_t nextCodePoint(std::wstring_view wide, std::size_t& at)
+{
+    const char32_t unit = wide[at++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && at < wide.size() && wide[at] >= 0xDC00 && wide[at] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (wide[at++] - 0xDC00);
+    return unit;
+}
+
+// The code-page text of a wide name or path: exactly the bytes the ANSI API
+// would give where the code page holds every character, else with each
+// character it lacks marked.
+std::string fromWide(std::wstring_view wide)
+{
+    std::string text;
+    text.reserve(wide.size());
+    const bool plain = std::all_of(wide.begin(), wide.end(),
+                                   [](wchar_t unit) { return unit < 0x80 && unit != kCharacterMark; });
+    if (plain) {
+        for (const wchar_t unit : wide)
+            text += static_cast<char>(unit);
+        return text;
+    }
+    if (wide.find(static_cast<wchar_t>(kCharacterMark)) == std::wstring_view::npos && appendInCodePage(text, wide))
+        return text;
+    text.clear();
+    for (std::size_t at = 0; at < wide.size();) {
+        const std::size_t start = at;
+        const char32_t codePoint = nextCodePoint(wide, at);
+        if (codePoint == static_cast<char32_t>(kCharacterMark) ||
+            !appendInCodePage(text, wide.substr(start, at - start)))
+            appendMarkedCharacter(text, codePoint);
+    }
+    return text;
+}
 
 // 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
@@ -84,9 +184,9 @@ UtcSeconds toUtcSeconds(const FILETIME& time)
 
 // Opens a file or directory without asking for access to its content, only
 // to learn what it is. `flags` may add FILE_FLAG_OPEN_REPARSE_POINT.
-HANDLE openForInformation(const char* path, DWORD share, DWORD flags)
+HANDLE openForInformation(const std::wstring& path, DWORD share, DWORD flags)
 {
-    return CreateFileA(path, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
@@ -97,7 +197,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // link put in its place, while the handle is held. Where another program
 // holds it open for deletion that is refused; the directory is then opened
 // all the same, and callers check its identity after changing into it.
-HANDLE openHeld(const char* path, DWORD flags)
+HANDLE openHeld(const std::wstring& path, DWORD flags)
 {
     HANDLE handle = openForInformation(path, FILE_SHARE_READ | FILE_SHARE_WRITE, flags);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
@@ -121,9 +221,9 @@ std::optional<DirectoryIdentity> identityOf(HANDLE handle)
 // A link or junction reports its own facts in a search. The entry is to
 // show those of what it leads to, so the target is opened; a broken link
 // keeps its own.
-void takeFactsOfTarget(const std::string& name, DirectoryEntry& entry)
+void takeFactsOfTarget(const std::wstring& name, DirectoryEntry& entry)
 {
-    FileHandle target(openForInformation(name.c_str(), kShareAll, 0));
+    FileHandle target(openForInformation(name, kShareAll, 0));
     BY_HANDLE_FILE_INFORMATION info;
     if (!target.valid() || !GetFileInformationByHandle(target.get(), &info))
         return;
@@ -132,10 +232,10 @@ void takeFactsOfTarget(const std::string& name, DirectoryEntry& entry)
     entry.lastWriteTime = toUtcSeconds(info.ftLastWriteTime);
 }
 
-DirectoryEntry toEntry(const WIN32_FIND_DATAA& found)
+DirectoryEntry toEntry(const WIN32_FIND_DATAW& found)
 {
     DirectoryEntry entry;
-    entry.name = found.cFileName;
+    entry.name = fromWide(found.cFileName);
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = joinHalves(found.nFileSizeHigh, found.nFileSizeLow);
@@ -195,17 +295,16 @@ struct DirectorySearch::State {
 
 DirectorySearch::DirectorySearch(std::string_view mask, EntryFacts facts) : state_(std::make_unique<State>())
 {
-    const std::string pattern(mask);
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(toWide(mask).c_str(), &found));
     if (!search.valid())
         return;
     do {
         auto entry = toEntry(found);
         if (entry.isLink && facts == EntryFacts::Full)
-            takeFactsOfTarget(entry.name, entry);
+            takeFactsOfTarget(found.cFileName, entry);
         state_->entries.push_back(std::move(entry));
-    } while (FindNextFileA(search.get(), &found));
+    } while (FindNextFileW(search.get(), &found));
     std::sort(state_->entries.begin(), state_->entries.end(),
               [](const DirectoryEntry& a, const DirectoryEntry& b) { return listsBefore(a.name, b.name); });
 }
@@ -249,14 +348,14 @@ LocalTime toLocalTime(UtcSeconds time)
 
 std::optional<std::string> currentDirectory()
 {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
         if (length == 0)
             return std::nullopt;
         if (length < path.size()) {
             path.resize(length);
-            return path;
+            return fromWide(path);
         }
         path.resize(length);
     }
@@ -264,12 +363,12 @@ std::optional<std::string> currentDirectory()
 
 bool setCurrentDirectory(const std::string& path)
 {
-    return SetCurrentDirectoryA(path.c_str()) != 0;
+    return SetCurrentDirectoryW(toWide(path).c_str()) != 0;
 }
 
 std::optional<DirectoryIdentity> currentDirectoryIdentity()
 {
-    FileHandle current(openForInformation(".", kShareAll, 0));
+    FileHandle current(openForInformation(L".", kShareAll, 0));
     if (!current.valid())
         return std::nullopt;
     return identityOf(current.get());
@@ -278,7 +377,7 @@ std::optional<DirectoryIdentity> currentDirectoryIdentity()
 // The saved directory is held open (see openHeld), so that returning by
 // its path reaches the same directory; restore() checks that it did.
 struct SavedDirectory::State {
-    std::string path;
+    std::wstring path;
     FileHandle handle{INVALID_HANDLE_VALUE};
     DirectoryIdentity identity;
 };
@@ -289,8 +388,8 @@ SavedDirectory::SavedDirectory()
     if (!path)
         return;
     auto state = std::make_unique<State>();
-    state->path = std::move(*path);
-    FileHandle handle(openHeld(state->path.c_str(), 0));
+    state->path = toWide(*path);
+    FileHandle handle(openHeld(state->path, 0));
     if (!handle.valid())
         return;
     const auto identity = identityOf(handle.get());
@@ -310,7 +409,7 @@ bool SavedDirectory::valid() const
 
 bool SavedDirectory::restore() const
 {
-    if (!state_ || !SetCurrentDirectoryA(state_->path.c_str()))
+    if (!state_ || !SetCurrentDirectoryW(state_->path.c_str()))
         return false;
     return currentDirectoryIdentity() == state_->identity;
 }
@@ -318,14 +417,15 @@ bool SavedDirectory::restore() const
 std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
 {
     // Held (see openHeld) without following a reparse point, so that what
-    // is checked here is what SetCurrentDirectoryA enters.
-    FileHandle directory(openHeld(name.c_str(), FILE_FLAG_OPEN_REPARSE_POINT));
+    // is checked here is what SetCurrentDirectoryW enters.
+    const std::wstring wideName = toWide(name);
+    FileHandle directory(openHeld(wideName, FILE_FLAG_OPEN_REPARSE_POINT));
     BY_HANDLE_FILE_INFORMATION info;
     if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info))
         return std::nullopt;
     // Wine opens the target of a link even when asked not to, but reports
     // the link by its name, so the name is asked as well.
-    const DWORD byName = GetFileAttributesA(name.c_str());
+    const DWORD byName = GetFileAttributesW(wideName.c_str());
     if (byName == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -333,12 +433,12 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
         return std::nullopt;
     const DirectoryIdentity identity = identityFrom(info);
     const auto parent = currentDirectory();
-    if (!parent || !SetCurrentDirectoryA(name.c_str()))
+    if (!parent || !SetCurrentDirectoryW(wideName.c_str()))
         return std::nullopt;
     // Where sharing rules do not hold (a Wine directory changed from the
     // host side), the name may lead elsewhere by now.
     if (currentDirectoryIdentity() != identity) {
-        SetCurrentDirectoryA(parent->c_str());
+        setCurrentDirectory(*parent);
         return std::nullopt;
     }
     return identity;
@@ -353,7 +453,7 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
     // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
     // fails here; pipes and character devices are refused before reading.
     FileHandle file(
-        CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK)
         return 0;
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, std::numeric_limits<DWORD>::max()));
@@ -371,7 +471,7 @@ bool OutputStream::open(const std::string& path, FollowLinks follow)
     // once it is known to be no link.
     const DWORD disposition = follow == FollowLinks::Yes ? CREATE_ALWAYS : OPEN_ALWAYS;
     const DWORD flags = follow == FollowLinks::Yes ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT;
-    FileHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
+    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
     if (!handle.valid()) {
         error_ = "open(" + path + "): " + lastErrorText();
         return false;
@@ -417,6 +517,36 @@ bool OutputStream::openStandardOutput()
     }
     attach(stdout, false, "standard output");
     return true;
+}
+
+// ---- Names the code page cannot hold ----
+
+bool carriesMarkedCharacters(std::string_view text)
+{
+    return text.find(kCharacterMark) != std::string_view::npos;
+}
+
+std::string toUtf8(std::string_view text)
+{
+    const std::wstring wide = toWide(text);
+    std::string utf8;
+    utf8.reserve(wide.size());
+    for (std::size_t at = 0; at < wide.size();)
+        appendUtf8(utf8, nextCodePoint(wide, at));
+    return utf8;
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    int count = 0;
+    wchar_t** const wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv + 1, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(fromWide(wide[i]));
+    LocalFree(wide);
+    return arguments;
 }
 
 std::string lastErrorText()
