@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace {
 
 using testing::ChangeDirectory;
 using testing::TempTree;
+namespace fs = std::filesystem;
 
 std::string listed(std::string_view mask)
 {
@@ -136,6 +138,120 @@ TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
     };
     for (const auto& c : cases)
         EXPECT_EQ(readFileStart(c.name, buffer, sizeof buffer), c.read) << c.name;
+}
+
+// A path below `tree` named by UTF-8 text, whatever the code page.
+fs::path widePath(const TempTree& tree, std::string_view utf8)
+{
+    return tree.root() / fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+fs::path wideFile(const TempTree& tree, std::string_view utf8, std::string_view content = {})
+{
+    const auto path = widePath(tree, utf8);
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+// The code-page text of a name none of whose non-ASCII characters the code
+// page holds: each of them marked.
+std::string allMarked(std::string_view utf8)
+{
+    std::string text;
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0xC0)
+            text += '\x01';
+        text += c;
+    }
+    return text;
+}
+
+// Names in Japanese, Greek, Cyrillic and an emoji outside the BMP, beside
+// one that code page 1252 holds, as the ANSI search could not find them.
+class Win32WideNames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (GetACP() != 1252)
+            GTEST_SKIP() << "the expected bytes are those of code page 1252, not " << GetACP();
+        wideFile(tree, "caf\xc3\xa9.txt", "cafe");
+        wideFile(tree, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "<title>Japanese</title>");
+        wideFile(tree, "\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt", "Greek");
+        wideFile(tree, "\xf0\x9f\x98\x80.txt", "emoji");
+        wideFile(tree, "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2/inside.txt");
+    }
+    TempTree tree;
+    const std::string japanese = allMarked("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt");
+    const std::string cyrillicDirectory = allMarked("\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2");
+};
+
+TEST_F(Win32WideNames, ListsEveryNameExactlyAndAsUtf8)
+{
+    const ChangeDirectory inside(tree.root());
+    DirectorySearch search("*.*");
+    std::vector<std::string> names;
+    std::vector<std::string> utf8Names;
+    for (DirectoryEntry entry; search.next(entry);) {
+        names.push_back(entry.name);
+        utf8Names.push_back(toUtf8(entry.name));
+        EXPECT_EQ(carriesMarkedCharacters(entry.name), entry.name.find('\x01') != std::string::npos);
+    }
+    // Marked names come before the others, ordered by their characters.
+    const std::vector<std::string> expected = {
+        ".",
+        "..",
+        allMarked("\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt"),
+        cyrillicDirectory,
+        japanese,
+        allMarked("\xf0\x9f\x98\x80.txt"),
+        "caf\xe9.txt",
+    };
+    EXPECT_EQ(names, expected);
+    const std::vector<std::string> expectedUtf8 = {
+        ".",
+        "..",
+        "\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt",
+        "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2",
+        "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
+        "\xf0\x9f\x98\x80.txt",
+        "caf\xc3\xa9.txt",
+    };
+    EXPECT_EQ(utf8Names, expectedUtf8);
+    // A mask with such characters selects by them.
+    DirectorySearch byMask(allMarked("\xe6\x97\xa5*"));
+    DirectoryEntry entry;
+    ASSERT_TRUE(byMask.next(entry));
+    EXPECT_EQ(entry.name, japanese);
+    EXPECT_EQ(entry.size, 23u);
+    EXPECT_FALSE(byMask.next(entry));
+}
+
+TEST_F(Win32WideNames, EntersReadsAndCreatesByTheMarkedName)
+{
+    const ChangeDirectory inside(tree.root());
+    const auto topPath = currentDirectory();
+    ASSERT_TRUE(topPath);
+
+    char buffer[64];
+    const std::size_t read = readFileStart(japanese, buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, read), "<title>Japanese</title>");
+
+    const SavedDirectory saved;
+    ASSERT_TRUE(saved.valid());
+    ASSERT_TRUE(enterSubdirectory(cyrillicDirectory));
+    EXPECT_EQ(currentDirectory(), *topPath + "\\" + cyrillicDirectory);
+    EXPECT_EQ(readFileStart("inside.txt", buffer, sizeof buffer), 0u);
+    ASSERT_TRUE(saved.restore());
+    ASSERT_TRUE(setCurrentDirectory(*topPath + "\\" + cyrillicDirectory));
+    ASSERT_TRUE(setCurrentDirectory(*topPath));
+
+    const std::string outputName = allMarked("\xe7\x9b\xae\xe9\x8c\xb2.html");
+    OutputStream stream;
+    ASSERT_TRUE(stream.open(outputName, FollowLinks::No)) << stream.error();
+    stream.write("index\n");
+    ASSERT_TRUE(stream.close()) << stream.error();
+    EXPECT_EQ(testing::readFile(widePath(tree, "\xe7\x9b\xae\xe9\x8c\xb2.html")), "index\r\n");
 }
 
 TEST(Win32OutputStream, WritesBinaryAndTruncates)
