@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/marked_text.h"
+
 namespace quilldex::testing {
 namespace {
 
@@ -39,6 +41,28 @@ std::string percentDecoded(std::string_view href, bool& ok)
     return bytes;
 }
 
+// The path a link target's bytes name: UTF-8 where they are valid UTF-8
+// (which fs::path would read in the code page on Windows), else the bytes
+// as they are (a code-page name on Windows; the same bytes either way on
+// POSIX).
+fs::path linkPath(const std::string& bytes)
+{
+    for (std::size_t at = 0; at < bytes.size();) {
+        const auto start = at;
+        platform::decodeUtf8(bytes, at);
+        if (at == start + 1 && static_cast<unsigned char>(bytes[start]) >= 0x80)
+            return fs::path(bytes);
+    }
+    return fs::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
+// A path for a message, in UTF-8, so that no name makes it fail on Windows.
+std::string shown(const fs::path& path)
+{
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::vector<std::string> hrefsOf(const std::string& html)
 {
     std::vector<std::string> hrefs;
@@ -60,7 +84,7 @@ LinkCheck checkIndexLinks(const fs::path& top, const std::string& indexName)
 {
     LinkCheck check;
     for (const auto& item : fs::recursive_directory_iterator(top)) {
-        if (!item.is_regular_file() || item.path().filename() != indexName)
+        if (!item.is_regular_file() || shown(item.path().filename()) != indexName)
             continue;
         ++check.indexFiles;
         const auto directory = item.path().parent_path();
@@ -70,10 +94,10 @@ LinkCheck checkIndexLinks(const fs::path& top, const std::string& indexName)
             bool ok = false;
             const auto target = percentDecoded(href, ok);
             if (!ok || target.empty()) {
-                check.broken.push_back(item.path().string() + ": " + href);
+                check.broken.push_back(shown(item.path()) + ": " + href);
                 continue;
             }
-            const auto relative = fs::path(target);
+            const auto relative = linkPath(target);
             const auto first = *relative.begin();
             if (first == ".." && directory == top)
                 continue;
@@ -81,7 +105,7 @@ LinkCheck checkIndexLinks(const fs::path& top, const std::string& indexName)
                 continue;
             ++check.linksFollowed;
             if (!fs::exists(directory / relative))
-                check.broken.push_back(item.path().string() + ": " + href);
+                check.broken.push_back(shown(item.path()) + ": " + href);
         }
     }
     return check;

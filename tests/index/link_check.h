@@ -16,7 +16,7 @@ struct LinkCheck {
     std::vector<std::string> broken;
 };
 
-// Checks the links of every file named `indexName` under `top`. Absolute
+// Checks the links of every file named `indexName` (in UTF-8) under `top`. Absolute
 // URLs (the credit line), the ".." row of the top index and links through a
 // symbolic link to a directory (whose index the walk does not write) are
 // passed over.

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -140,20 +139,6 @@ TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
         EXPECT_EQ(readFileStart(c.name, buffer, sizeof buffer), c.read) << c.name;
 }
 
-// A path below `tree` named by UTF-8 text, whatever the code page.
-fs::path widePath(const TempTree& tree, std::string_view utf8)
-{
-    return tree.root() / fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-fs::path wideFile(const TempTree& tree, std::string_view utf8, std::string_view content = {})
-{
-    const auto path = widePath(tree, utf8);
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-}
-
 // The code-page text of a name none of whose non-ASCII characters the code
 // page holds: each of them marked.
 std::string allMarked(std::string_view utf8)
@@ -175,11 +160,11 @@ protected:
     {
         if (GetACP() != 1252)
             GTEST_SKIP() << "the expected bytes are those of code page 1252, not " << GetACP();
-        wideFile(tree, "caf\xc3\xa9.txt", "cafe");
-        wideFile(tree, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "<title>Japanese</title>");
-        wideFile(tree, "\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt", "Greek");
-        wideFile(tree, "\xf0\x9f\x98\x80.txt", "emoji");
-        wideFile(tree, "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2/inside.txt");
+        tree.utf8File("caf\xc3\xa9.txt", "cafe");
+        tree.utf8File("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "<title>Japanese</title>");
+        tree.utf8File("\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt", "Greek");
+        tree.utf8File("\xf0\x9f\x98\x80.txt", "emoji");
+        tree.utf8File("\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2/inside.txt");
     }
     TempTree tree;
     const std::string japanese = allMarked("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt");
@@ -251,7 +236,7 @@ TEST_F(Win32WideNames, EntersReadsAndCreatesByTheMarkedName)
     ASSERT_TRUE(stream.open(outputName, FollowLinks::No)) << stream.error();
     stream.write("index\n");
     ASSERT_TRUE(stream.close()) << stream.error();
-    EXPECT_EQ(testing::readFile(widePath(tree, "\xe7\x9b\xae\xe9\x8c\xb2.html")), "index\r\n");
+    EXPECT_EQ(testing::readFile(tree.utf8Path("\xe7\x9b\xae\xe9\x8c\xb2.html")), "index\r\n");
 }
 
 TEST(Win32OutputStream, WritesBinaryAndTruncates)

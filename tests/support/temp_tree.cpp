@@ -41,7 +41,16 @@ TempTree::~TempTree()
 
 fs::path TempTree::file(std::string_view relative, std::string_view content)
 {
-    const auto target = path(relative);
+    return fileAt(path(relative), content);
+}
+
+fs::path TempTree::utf8File(std::string_view relative, std::string_view content)
+{
+    return fileAt(utf8Path(relative), content);
+}
+
+fs::path TempTree::fileAt(const fs::path& target, std::string_view content)
+{
     fs::create_directories(target.parent_path());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));

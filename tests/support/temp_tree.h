@@ -22,15 +22,23 @@ public:
 
     const fs::path& root() const { return root_; }
     fs::path path(std::string_view relative) const { return root_ / fs::path(relative); }
+    // The same for a path given in UTF-8, which fs::path would read in the
+    // code page on Windows.
+    fs::path utf8Path(std::string_view relative) const
+    {
+        return root_ / fs::path(std::u8string(relative.begin(), relative.end()));
+    }
 
     // Creates a file (and the directories above it) holding `content`.
     fs::path file(std::string_view relative, std::string_view content = {});
+    fs::path utf8File(std::string_view relative, std::string_view content = {});
     // Creates a file of `size` bytes without writing them (a sparse file
     // where the system allows it).
     fs::path sizedFile(std::string_view relative, std::uintmax_t size);
     fs::path dir(std::string_view relative);
 
 private:
+    static fs::path fileAt(const fs::path& target, std::string_view content);
     fs::path root_;
 };
 

@@ -1,0 +1,120 @@
+// Index runs over names that the Windows code page cannot hold: each such
+// character shown as a numeric character reference, each such name linked
+// by its UTF-8 bytes, every such directory entered and every such file read.
+// The expected bytes are those of code page 1252, in which Wine runs.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "index/export_runs.h"
+#include "link_check.h"
+#include "support/temp_tree.h"
+
+namespace quilldex {
+namespace {
+
+using testing::TempTree;
+
+class WideNameRuns : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (GetACP() != 1252)
+            GTEST_SKIP() << "the expected bytes are those of code page 1252, not " << GetACP();
+    }
+
+    // The index of `directory` (a path in UTF-8 below the tree) as a single
+    // run writes it.
+    std::string singleRun(std::string_view directory, const IndexOptions& options)
+    {
+        const auto output = tree.path("index.html");
+        {
+            testing::ChangeDirectory cd(tree.utf8Path(directory));
+            EXPECT_TRUE(exportSingle(output.string(), options));
+        }
+        return testing::readFile(output);
+    }
+
+    TempTree tree;
+};
+
+std::string linkRow(const std::string& href, const std::string& text)
+{
+    return "<tr><td><a href=\"" + href + "\">" + text + "</a></td></tr>\r\n";
+}
+
+TEST_F(WideNameRuns, RowsShowReferencesAndLinkUtf8)
+{
+    tree.utf8File("list/caf\xc3\xa9.txt");
+    tree.utf8File("list/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "<title>Japanese</title>");
+    tree.utf8File("list/\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt");
+    tree.utf8File("list/\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2.txt");
+    tree.utf8File("list/\xf0\x9f\x98\x80.txt");
+    tree.utf8File("list/\xc3\xa4\xe6\x97\xa5.txt");
+    IndexOptions options;
+    options.outputName = "index.html";
+    options.showSize = false;
+    options.makeLinks = true;
+
+    // Names with a character outside the code page sort before the others.
+    const std::string rows[] = {
+        linkRow("%ce%95%ce%bb%ce%bb%ce%ac%ce%b4%ce%b1.txt", "&#917;&#955;&#955;&#940;&#948;&#945;.txt"),
+        linkRow("%d0%9a%d0%b8%d0%b5%d0%b2.txt", "&#1050;&#1080;&#1077;&#1074;.txt"),
+        linkRow("%e6%97%a5%e6%9c%ac%e8%aa%9e.txt", "&#26085;&#26412;&#35486;.txt"),
+        // One reference for a character outside the BMP, not two surrogates.
+        linkRow("%f0%9f%98%80.txt", "&#128512;.txt"),
+        // Unchanged: a name the code page holds.
+        linkRow("caf%e9.txt", "caf\xe9.txt"),
+        // The characters the code page holds stay its bytes; the link is the
+        // whole name's UTF-8.
+        linkRow("%c3%a4%e6%97%a5.txt", "\xe4&#26085;.txt"),
+    };
+    std::string expected = testing::headerRow(false, false, false);
+    for (const auto& row : rows)
+        expected += row;
+    EXPECT_EQ(singleRun("list", options), expected + testing::creditLine());
+
+    options.readTitles = true;
+    options.fileMask = "*.txt";
+    const auto withTitles = singleRun("list", options);
+    EXPECT_NE(withTitles.find(linkRow("%e6%97%a5%e6%9c%ac%e8%aa%9e.txt", "Japanese")), std::string::npos)
+        << withTitles;
+}
+
+TEST_F(WideNameRuns, RecursiveRunEntersEveryDirectoryAndEveryLinkResolves)
+{
+    const char* const files[] = {
+        "top/caf\xc3\xa9.txt",
+        "top/\xe6\x97\xa5\xe6\x9c\xac/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.html",
+        "top/\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1/\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2/plain.txt",
+        "top/\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1/\xf0\x9f\x98\x80.txt",
+        "top/\xf0\x9f\x98\x80 dir/a&b.txt",
+    };
+    // The index file's own name, too, may lie outside the code page. Each
+    // name has a tree of its own, so that no run lists the other's files.
+    for (const std::string indexName : {"index.html", "\xe7\x9b\xae\xe9\x8c\xb2.html"}) {
+        TempTree own;
+        for (const char* file : files)
+            own.utf8File(file, "<title>Title</title>");
+        IndexOptions options;
+        options.makeLinks = true;
+        options.readTitles = true;
+        options.recursive = true;
+        options.outputName = indexName == "index.html" ? indexName : std::string("\x01\xe7\x9b\xae\x01\xe9\x8c\xb2.html");
+        {
+            testing::ChangeDirectory cd(own.path("top"));
+            ASSERT_TRUE(exportRecursive(options));
+        }
+        const auto check = testing::checkIndexLinks(own.path("top"), indexName);
+        EXPECT_EQ(check.indexFiles, 5u) << indexName;
+        // Every file, every subdirectory and its parent row; the top's ".."
+        // row is passed over.
+        EXPECT_EQ(check.linksFollowed, 13u) << indexName;
+        EXPECT_TRUE(check.broken.empty()) << ::testing::PrintToString(check.broken);
+    }
+}
+
+}  // namespace
+}  // namespace quilldex
