@@ -7,6 +7,8 @@
 #   install-deps.sh all      everything: also what ./test.sh needs
 set -eu
 
+root=$(cd "$(dirname "$0")/.." && pwd)
+
 want=${1:-all}
 
 # Building quilldex-cli.
@@ -16,11 +18,13 @@ native="g++ cmake ninja-build"
 # file). The 32-bit and 64-bit Windows cross compilers, Wine and Wine's
 # fonts for the Windows tests; Xvfb and xauth (which xvfb-run needs) for the
 # dialog tests, ImageMagick's import for their screenshot. clang and its
-# fuzzing runtime for the fuzzers.
+# fuzzing runtime for the fuzzers. Java to run the Nu HTML Checker (npm,
+# below) and Chromium driven through Selenium for the page tests.
 extra="libgtest-dev mandoc dpkg-dev file
 	g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
 	xvfb xauth imagemagick
-	clang libclang-rt-14-dev"
+	clang libclang-rt-14-dev
+	default-jre-headless chromium chromium-driver python3-selenium"
 # The microbenchmarks (Google Benchmark) and a listing tool to time against.
 bench="libbenchmark-dev tree"
 
@@ -33,6 +37,10 @@ all) packages="$native $extra $bench" ;;
 	exit 2
 	;;
 esac
+# Node's own builds bring npm with them; Debian's nodejs needs its npm.
+[ "$want" = all ] && ! command -v npm >/dev/null && packages="$packages npm"
+# npm packages for ./test.sh, pinned, installed under build/tools/node_modules.
+npm_packages="vnu-jar@26.9.27"
 
 missing=
 for p in $packages; do
@@ -43,7 +51,23 @@ for p in $packages; do
 	esac
 done
 
-[ -z "$missing" ] && exit 0
+# Installs the npm packages that build/tools does not hold yet.
+install_npm() {
+	[ "$want" = all ] || return 0
+	wanted=
+	for p in $npm_packages; do
+		grep -qs "\"version\": \"${p##*@}\"" "$root/build/tools/node_modules/${p%@*}/package.json" ||
+			wanted="$wanted $p"
+	done
+	[ -z "$wanted" ] && return 0
+	mkdir -p "$root/build/tools"
+	npm install --prefix "$root/build/tools" --no-save --no-audit --no-fund --loglevel=error $wanted >/dev/null
+}
+
+if [ -z "$missing" ]; then
+	install_npm
+	exit 0
+fi
 
 if [ "$(id -u)" != 0 ]; then
 	echo "install-deps.sh: missing packages:$missing (run as root to install)" >&2
@@ -61,3 +85,4 @@ esac
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends $missing >/dev/null
+install_npm
