@@ -9,7 +9,7 @@ namespace quilldex::cli {
 
 const std::string_view kUsage =
     "usage: quilldex-cli [-hlqrtV] [-m mask] [-o file] [-p prefix] [-s style]\n"
-    "                    [--no-size] [--time] [--date] [directory]\n";
+    "                    [--no-size] [--time] [--date] [--page] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -27,6 +27,8 @@ const std::string_view kHelp =
     "  -l, --links            make each name a link\n"
     "  -p, --prefix TEXT      put TEXT in front of every link target\n"
     "  -t, --titles           show HTML documents by their <title>\n"
+    "      --page             write a complete HTML page (sortable, with a\n"
+    "                         filter box) instead of the table alone\n"
     "  -q, --quiet            show no progress\n"
     "  -h, --help             show this help\n"
     "  -V, --version          show the version\n"
@@ -46,6 +48,7 @@ constexpr OptionDefinition kOptions[] = {
     {'\0', "time", false},  {'\0', "date", false},     {'s', "size-style", true}, {'l', "links", false},
     {'p', "prefix", true},  {'t', "titles", false},    {'q', "quiet", false}, {'h', "help", false},
     {'V', "version", false},
+    {'\0', "page", false},
 };
 
 const OptionDefinition* findShort(char c)
@@ -116,6 +119,8 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         options.linkPrefix = value;
     } else if (name == "titles") {
         options.readTitles = true;
+    } else if (name == "page") {
+        options.form = OutputForm::Page;
     } else if (name == "quiet") {
         line.quiet = true;
     } else if (name == "help") {

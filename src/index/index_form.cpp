@@ -12,8 +12,9 @@ bool IndexForm::writesEmptyListing() const
 std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options)
 {
     switch (options.form) {
-    case OutputForm::Fragment:
     case OutputForm::Page:
+        return makePageForm();
+    case OutputForm::Fragment:
     case OutputForm::Json:
         break;
     }

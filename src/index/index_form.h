@@ -48,4 +48,7 @@ std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options);
 // Today's HTML table, the default form.
 std::unique_ptr<IndexForm> makeFragmentForm();
 
+// A complete HTML page around the same rows, sortable in the browser.
+std::unique_ptr<IndexForm> makePageForm();
+
 }  // namespace quilldex

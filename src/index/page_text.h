@@ -26,12 +26,21 @@ inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 // and the noncharacters (U+FDD0 to U+FDEF, and U+xFFFE and U+xFFFF).
 std::size_t pageCharacterLength(std::string_view text);
 
+// Where a text comes from: a name is plain text; a document's title is
+// HTML text already, in which "&amp;" means '&'.
+enum class TextSource { Name, Title };
+
+// The length of the character reference ("&amp;", "&#233;", "&#xE9;") that
+// starts `text`, or 0 when `text` does not start with one.
+std::size_t characterReferenceLength(std::string_view text);
+
 // Calls `sink` with the pieces of `text` as element text: '&', '<', '>' and
-// '"' as character references; under Utf8 each byte that does not belong
-// to a character pageCharacterLength accepts becomes U+FFFD, so that the
-// reader sees where a name's bytes could not be shown.
+// '"' as character references (in a title, a character reference stays as
+// it is); under Utf8 each byte that does not belong to a character
+// pageCharacterLength accepts becomes U+FFFD, so that the reader sees where
+// a name's bytes could not be shown.
 template <typename Sink>
-void forEachPageTextPiece(std::string_view text, PageEncoding encoding, Sink&& sink)
+void forEachPageTextPiece(std::string_view text, PageEncoding encoding, TextSource source, Sink&& sink)
 {
     std::size_t runStart = 0;
     std::size_t i = 0;
@@ -44,8 +53,14 @@ void forEachPageTextPiece(std::string_view text, PageEncoding encoding, Sink&& s
     };
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '&')
-            replace(1, "&amp;");
+        if (byte == '&') {
+            const std::size_t length =
+                source == TextSource::Title ? characterReferenceLength(text.substr(i)) : 0;
+            if (length > 0)
+                i += length;
+            else
+                replace(1, "&amp;");
+        }
         else if (byte == '<')
             replace(1, "&lt;");
         else if (byte == '>')

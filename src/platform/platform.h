@@ -216,4 +216,9 @@ std::string lastErrorText();
 // shown on one line that updates in place).
 bool standardErrorIsTerminal();
 
+// The character encoding that names and titles are written in, by the name
+// an HTML page declares it with: "utf-8" on POSIX, the ANSI code page's on
+// Windows ("windows-1252").
+std::string textEncodingName();
+
 }  // namespace quilldex::platform

@@ -341,4 +341,10 @@ std::vector<std::string> commandLineArguments(int argc, char** argv)
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
+std::string textEncodingName()
+{
+    // Names are bytes here; UTF-8 is what every current system writes.
+    return "utf-8";
+}
+
 }  // namespace quilldex::platform

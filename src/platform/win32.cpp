@@ -564,4 +564,25 @@ bool standardErrorIsTerminal()
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+std::string textEncodingName()
+{
+    // The labels browsers know for the ANSI code pages: the single-byte
+    // "windows-N" pages, and the East Asian multi-byte ones by name.
+    const UINT codePage = GetACP();
+    switch (codePage) {
+    case 932:
+        return "shift_jis";
+    case 936:
+        return "gbk";
+    case 949:
+        return "euc-kr";
+    case 950:
+        return "big5";
+    case 65001:
+        return "utf-8";
+    default:
+        return "windows-" + std::to_string(codePage);
+    }
+}
+
 }  // namespace quilldex::platform

@@ -1,16 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "index/page_text.h"
 
 namespace quilldex {
 namespace {
 
-std::string pageText(std::string_view text, PageEncoding encoding = PageEncoding::Utf8)
+std::string pageText(std::string_view text, PageEncoding encoding = PageEncoding::Utf8,
+                     TextSource source = TextSource::Name)
 {
     std::string out;
-    forEachPageTextPiece(text, encoding, [&](std::string_view piece) { out += piece; });
+    forEachPageTextPiece(text, encoding, source, [&](std::string_view piece) { out += piece; });
     return out;
 }
 
@@ -75,6 +77,25 @@ TEST(PageText, MarkupAndBytesAPageCannotHold)
         EXPECT_EQ(pageText(c.text), c.utf8);
         EXPECT_EQ(pageText(c.text, PageEncoding::CodePage), c.codePage);
     }
+}
+
+TEST(PageText, TitlesKeepTheirCharacterReferences)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom &amp; Jerry", "Tom &amp; Jerry"},
+        {"caf&#233; &#xE9;&#XE9;", "caf&#233; &#xE9;&#XE9;"},
+        {"AT&T & co", "AT&amp;T &amp; co"},
+        {"&amp &#; &#x; &; &#12a;", "&amp;amp &amp;#; &amp;#x; &amp;; &amp;#12a;"},
+        {"\"q\" > p", "&quot;q&quot; &gt; p"},
+        {"&" + std::string(40, 'a') + ";", "&amp;" + std::string(40, 'a') + ";"},
+        {"caf\xE9 &amp;", "caf" + std::string(kReplacementCharacter) + " &amp;"},
+    };
+    for (const auto& [title, shown] : cases) {
+        SCOPED_TRACE(title);
+        EXPECT_EQ(pageText(title, PageEncoding::Utf8, TextSource::Title), shown);
+    }
+    // A name is no markup: its '&' always becomes a reference.
+    EXPECT_EQ(pageText("Tom &amp; Jerry"), "Tom &amp;amp; Jerry");
 }
 
 TEST(PageText, EveryByteAloneIsShownOrReplaced)

@@ -1,0 +1,18 @@
+// The style and the script inlined into every full page, so that a page
+// needs no other file and works from file:// with no server. Both are
+// ASCII only: a page may declare a code page that is not UTF-8.
+#pragma once
+
+#include <string_view>
+
+namespace quilldex {
+
+// Readable on a phone, light and dark after the reader's settings, the
+// table full width and its numbers right-aligned.
+extern const std::string_view kPageStyle;
+
+// Sort buttons in the sortable headers and a filter box above the table.
+// Without it the page is a plain table.
+extern const std::string_view kPageScript;
+
+}  // namespace quilldex
