@@ -14,6 +14,7 @@
 #include "index/index_writer.h"
 #include "index/page_assets.h"
 #include "index/page_text.h"
+#include "platform/marked_text.h"
 #include "version.h"
 
 namespace quilldex {
@@ -106,7 +107,35 @@ public:
 private:
     void writeText(platform::OutputStream& stream, std::string_view text, TextSource source = TextSource::Name)
     {
-        forEachPageTextPiece(text, encoding_, source, [&](std::string_view piece) { stream.write(piece); });
+        const auto write = [&](std::string_view piece) { stream.write(piece); };
+        if (!platform::carriesMarkedCharacters(text)) {
+            forEachPageTextPiece(text, encoding_, source, write);
+            return;
+        }
+        // Each character the code page lacks as a numeric reference, valid
+        // in any encoding; a lone surrogate, which no page may hold, as the
+        // replacement character.
+        platform::forEachMarkedPiece(
+            text, [&](std::string_view run) { forEachPageTextPiece(run, encoding_, source, write); },
+            [&](char32_t codePoint) {
+                stream.write("&#");
+                const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+                writeNumber(stream, static_cast<std::uint32_t>(surrogate ? 0xFFFD : codePoint));
+                stream.write(';');
+            });
+    }
+
+    // Link targets are percent-encoded UTF-8, which browsers resolve on
+    // file:// and web servers decode; names in a code page are converted
+    // first, so that a page links the same on every system.
+    template <typename IsSafe>
+    void writeLink(platform::OutputStream& stream, std::string_view text, IsSafe&& isSafe)
+    {
+        const auto write = [&](std::string_view piece) { stream.write(piece); };
+        if (encoding_ == PageEncoding::Utf8)
+            forEachPageLinkPiece(text, isSafe, write);
+        else
+            forEachPageLinkPiece(platform::toUtf8(text), isSafe, write);
     }
 
     template <typename Number>
@@ -123,11 +152,6 @@ private:
         writeNumber(stream, count);
         stream.write(' ');
         stream.write(count == 1 ? one : many);
-    }
-
-    static void writeLink(platform::OutputStream& stream, std::string_view bytes)
-    {
-        forEachPageLinkPiece(bytes, isPageLinkSafe, [&](std::string_view piece) { stream.write(piece); });
     }
 
     // "Top > docs > deep": each directory above this one, up to the top of
@@ -155,7 +179,7 @@ private:
             stream.write("<li><a href=\"");
             for (std::size_t up = level; up < names.size(); ++up)
                 stream.write("../");
-            writeLink(stream, options.outputName);
+            writeLink(stream, options.outputName, isPageLinkSafe);
             stream.write("\">");
             writeText(stream, label);
             stream.write("</a></li>");
@@ -174,12 +198,11 @@ private:
             title = readDocumentTitle(entry.name, buffer);
         if (options.makeLinks) {
             stream.write("<a href=\"");
-            forEachPageLinkPiece(options.linkPrefix, isPagePrefixSafe,
-                                 [&](std::string_view piece) { stream.write(piece); });
-            writeLink(stream, entry.name);
+            writeLink(stream, options.linkPrefix, isPagePrefixSafe);
+            writeLink(stream, entry.name, isPageLinkSafe);
             if (entry.isDirectory) {
                 stream.write('/');
-                writeLink(stream, options.outputName);
+                writeLink(stream, options.outputName, isPageLinkSafe);
             }
             stream.write("\">");
         }
