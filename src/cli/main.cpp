@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/progress.h"
 #include "index/export_runs.h"
+#include "platform/marked_text.h"
 #include "platform/platform.h"
 #include "version.h"
 
@@ -18,9 +19,18 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitRunFailed = 1;
 constexpr int kExitUsage = 2;
 
+// A message names paths in the code page of the console. A character the
+// code page lacks (carried marked, see platform.h) shows as '?', as the
+// system shows it.
 void printError(const std::string& message)
 {
-    std::fprintf(stderr, "quilldex-cli: %s\n", message.c_str());
+    std::string text;
+    if (quilldex::platform::carriesMarkedCharacters(message))
+        quilldex::platform::forEachMarkedPiece(
+            message, [&](std::string_view run) { text += run; }, [&](char32_t) { text += '?'; });
+    else
+        text = message;
+    std::fprintf(stderr, "quilldex-cli: %s\n", text.c_str());
 }
 
 bool isPathSeparator(char c)

@@ -20,6 +20,28 @@ void writeLinkTarget(platform::OutputStream& stream, const std::string& name)
         forEachEscapedPiece(name, write);
 }
 
+// A link prefix is the user's URL text, written as it is. Where it carries
+// characters the code page lacks, it goes in as UTF-8 like the names, with
+// only the bytes outside ASCII escaped, so that its own '/', ':' and '%'
+// keep their meaning.
+void writeLinkPrefix(platform::OutputStream& stream, const std::string& prefix)
+{
+    if (!platform::carriesMarkedCharacters(prefix)) {
+        stream.write(prefix);
+        return;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char c : platform::toUtf8(prefix)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            stream.write(c);
+        } else {
+            const char escape[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+            stream.write(std::string_view(escape, 3));
+        }
+    }
+}
+
 // Each character the code page lacks as a numeric character reference, which
 // is valid in any encoding; the rest as any name is shown.
 void writeMarkedName(platform::OutputStream& stream, std::string_view name)
@@ -49,7 +71,7 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
 
     if (options.makeLinks) {
         stream.write("<a href=\"");
-        stream.write(options.linkPrefix);
+        writeLinkPrefix(stream, options.linkPrefix);
         writeLinkTarget(stream, entry.name);
         if (entry.isDirectory) {
             stream.write('/');
