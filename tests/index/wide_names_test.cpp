@@ -76,6 +76,16 @@ TEST_F(WideNameRuns, RowsShowReferencesAndLinkUtf8)
         expected += row;
     EXPECT_EQ(singleRun("list", options), expected + testing::creditLine());
 
+    // The page names the code page and shows and links the same way, with
+    // its own escapes.
+    options.form = OutputForm::Page;
+    const auto page = singleRun("list", options);
+    EXPECT_NE(page.find("<meta charset=\"windows-1252\">"), std::string::npos) << page;
+    EXPECT_NE(page.find("<a href=\"%E6%97%A5%E6%9C%AC%E8%AA%9E.txt\">&#26085;&#26412;&#35486;.txt</a>"),
+              std::string::npos)
+        << page;
+    options.form = OutputForm::Fragment;
+
     options.readTitles = true;
     options.fileMask = "*.txt";
     const auto withTitles = singleRun("list", options);
@@ -92,9 +102,24 @@ TEST_F(WideNameRuns, RecursiveRunEntersEveryDirectoryAndEveryLinkResolves)
         "top/\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1/\xf0\x9f\x98\x80.txt",
         "top/\xf0\x9f\x98\x80 dir/a&b.txt",
     };
-    // The index file's own name, too, may lie outside the code page. Each
-    // name has a tree of its own, so that no run lists the other's files.
-    for (const std::string indexName : {"index.html", "\xe7\x9b\xae\xe9\x8c\xb2.html"}) {
+    // The index file's own name, too, may lie outside the code page, and
+    // the page links its breadcrumbs as well. Each run has a tree of its
+    // own, so that no run lists another's files.
+    const struct {
+        OutputForm form;
+        std::string indexName;  // in UTF-8
+        std::string outputName;
+        std::size_t linksFollowed;
+    } cases[] = {
+        // Every file, every subdirectory and its parent row; the top's ".."
+        // row is passed over.
+        {OutputForm::Fragment, "index.html", "index.html", 13},
+        {OutputForm::Fragment, "\xe7\x9b\xae\xe9\x8c\xb2.html", "\x01\xe7\x9b\xae\x01\xe9\x8c\xb2.html", 13},
+        // And a breadcrumb for each directory above a directory.
+        {OutputForm::Page, "\xe7\x9b\xae\xe9\x8c\xb2.html", "\x01\xe7\x9b\xae\x01\xe9\x8c\xb2.html", 18},
+    };
+    for (const auto& c : cases) {
+        const auto& indexName = c.indexName;
         TempTree own;
         for (const char* file : files)
             own.utf8File(file, "<title>Title</title>");
@@ -102,16 +127,15 @@ TEST_F(WideNameRuns, RecursiveRunEntersEveryDirectoryAndEveryLinkResolves)
         options.makeLinks = true;
         options.readTitles = true;
         options.recursive = true;
-        options.outputName = indexName == "index.html" ? indexName : std::string("\x01\xe7\x9b\xae\x01\xe9\x8c\xb2.html");
+        options.outputName = c.outputName;
+        options.form = c.form;
         {
             testing::ChangeDirectory cd(own.path("top"));
             ASSERT_TRUE(exportRecursive(options));
         }
         const auto check = testing::checkIndexLinks(own.path("top"), indexName);
         EXPECT_EQ(check.indexFiles, 5u) << indexName;
-        // Every file, every subdirectory and its parent row; the top's ".."
-        // row is passed over.
-        EXPECT_EQ(check.linksFollowed, 13u) << indexName;
+        EXPECT_EQ(check.linksFollowed, c.linksFollowed) << indexName;
         EXPECT_TRUE(check.broken.empty()) << ::testing::PrintToString(check.broken);
     }
 }
