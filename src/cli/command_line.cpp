@@ -9,7 +9,9 @@ namespace quilldex::cli {
 
 const std::string_view kUsage =
     "usage: quilldex-cli [-hlqrtV] [-m mask] [-o file] [-p prefix] [-s style]\n"
-    "                    [--no-size] [--time] [--date] [--page] [directory]\n";
+    "                    [--no-size] [--time] [--date] [--page] [--json]\n"
+    "                    [--sort key] [--reverse] [--dirs-first]\n"
+    "                    [--exclude mask] [--no-hidden] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -19,7 +21,15 @@ const std::string_view kHelp =
     "                         default); a recursive run writes a file of FILE's\n"
     "                         name (default index.html) into every directory\n"
     "  -r, --recursive        index every directory of the tree\n"
-    "  -m, --mask MASK        list only the names that match MASK (default *.*)\n"
+    "  -m, --mask MASK        list only the names that match MASK (default *.*);\n"
+    "                         given more than once, names that match any of them\n"
+    "      --exclude MASK     neither list nor enter what matches MASK (repeatable)\n"
+    "      --no-hidden        neither list nor enter hidden entries\n"
+    "      --sort KEY         name (default), natural, size or time\n"
+    "      --reverse          turn the order round\n"
+    "      --dirs-first       directories before files\n"
+    "      --json             write a JSON document instead of the HTML table\n"
+    "                         (default name in a recursive run: index.json)\n"
     "      --no-size          leave out the Size column\n"
     "      --time             add the Time column\n"
     "      --date             add the Date column\n"
@@ -49,6 +59,8 @@ constexpr OptionDefinition kOptions[] = {
     {'p', "prefix", true},  {'t', "titles", false},    {'q', "quiet", false}, {'h', "help", false},
     {'V', "version", false},
     {'\0', "page", false},
+    {'\0', "sort", true},   {'\0', "reverse", false},  {'\0', "dirs-first", false}, {'\0', "exclude", true},
+    {'\0', "no-hidden", false}, {'\0', "json", false},
 };
 
 const OptionDefinition* findShort(char c)
@@ -65,6 +77,31 @@ const OptionDefinition* findLong(std::string_view name)
         if (option.longName == name)
             return &option;
     return nullptr;
+}
+
+std::optional<SortKey> parseSortKey(std::string_view text)
+{
+    if (text == "name")
+        return SortKey::Name;
+    if (text == "natural")
+        return SortKey::Natural;
+    if (text == "size")
+        return SortKey::Size;
+    if (text == "time")
+        return SortKey::Time;
+    return std::nullopt;
+}
+
+// What is wrong with a mask given with `option`, or "".
+std::string checkMask(std::string_view option, std::string_view value)
+{
+    if (value.size() > kMaxFileMaskLength)
+        return std::string(option) + " longer than 127 characters: " + std::string(value);
+    // A mask with a directory part would list another directory than
+    // the one being indexed.
+    if (value.find_first_of("/\\:") != std::string_view::npos)
+        return std::string(option) + " must not name a directory: " + std::string(value);
+    return {};
 }
 
 std::optional<SizeStyle> parseSizeStyle(std::string_view text)
@@ -93,13 +130,27 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
     } else if (name == "recursive") {
         options.recursive = true;
     } else if (name == "mask") {
-        if (value.size() > kMaxFileMaskLength)
-            return "mask longer than 127 characters: " + std::string(value);
-        // A mask with a directory part would list another directory than
-        // the one being indexed.
-        if (value.find_first_of("/\\:") != std::string_view::npos)
-            return "mask must not name a directory: " + std::string(value);
-        options.fileMask = value;
+        if (auto error = checkMask("mask", value); !error.empty())
+            return error;
+        // Collected here; the first becomes fileMask once all are read.
+        options.extraMasks.emplace_back(value);
+    } else if (name == "exclude") {
+        if (auto error = checkMask("exclude mask", value); !error.empty())
+            return error;
+        options.excludeMasks.emplace_back(value);
+    } else if (name == "no-hidden") {
+        options.skipHidden = true;
+    } else if (name == "sort") {
+        const auto key = parseSortKey(value);
+        if (!key)
+            return "bad sort key: " + std::string(value) + " (name, natural, size or time)";
+        options.sortKey = *key;
+    } else if (name == "reverse") {
+        options.reverseOrder = true;
+    } else if (name == "dirs-first") {
+        options.directoriesFirst = true;
+    } else if (name == "json") {
+        options.form = OutputForm::Json;
     } else if (name == "no-size") {
         options.showSize = false;
     } else if (name == "time") {
@@ -207,13 +258,18 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
     }
     if (!operands.empty())
         line.directory = operands[0];
+    auto& masks = line.options.extraMasks;
+    if (!masks.empty()) {
+        line.options.fileMask = masks.front();
+        masks.erase(masks.begin());
+    }
     if (line.options.recursive) {
         if (line.output == "-") {
             result.error = "a recursive run writes files and needs a file name, not -";
             return result;
         }
         if (!line.outputGiven)
-            line.output = "index.html";
+            line.output = line.options.form == OutputForm::Json ? "index.json" : "index.html";
     } else if (!line.outputGiven) {
         line.output = "-";
     }

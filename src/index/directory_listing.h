@@ -3,7 +3,7 @@
 // only code that holds a directory's names in memory.
 #pragma once
 
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,27 +14,30 @@ namespace quilldex {
 
 class DirectoryListing {
 public:
-    // Lists the current directory.
+    // Reads the current directory once, keeping only the names it shows or
+    // enters.
     explicit DirectoryListing(const IndexOptions& options);
+    ~DirectoryListing();
+    DirectoryListing(const DirectoryListing&) = delete;
+    DirectoryListing& operator=(const DirectoryListing&) = delete;
 
-    // Whether the search matched anything at all, "." and ".." included.
-    // A fragment of a directory where nothing matched is empty.
+    // Whether any name, "." and ".." included, matched a mask and was not
+    // left out as excluded or hidden. A fragment of a directory where none
+    // did is empty.
     bool anyMatched() const;
 
     // Fills `entry` with the next entry to show, in listing order, with its
     // size and time; false when there is none left.
     bool next(platform::DirectoryEntry& entry);
 
-    // The subdirectories a recursive walk enters, in listing order: every
-    // real subdirectory, whether the mask shows it or not, never a link.
+    // The subdirectories a recursive walk enters, in name order: every real
+    // subdirectory, whether a mask shows it or not, never a link, nor one
+    // excluded or hidden. Empty in a run that is not recursive.
     std::vector<std::string> subdirectories();
 
 private:
-    const IndexOptions& options_;
-    platform::DirectorySearch search_;
-    // The first match, read ahead to learn whether there is any.
-    std::optional<platform::DirectoryEntry> pending_;
-    bool anyMatched_ = false;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace quilldex

@@ -14,8 +14,9 @@ std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options)
     switch (options.form) {
     case OutputForm::Page:
         return makePageForm();
-    case OutputForm::Fragment:
     case OutputForm::Json:
+        return makeJsonForm();
+    case OutputForm::Fragment:
         break;
     }
     return makeFragmentForm();

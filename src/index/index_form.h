@@ -47,6 +47,8 @@ std::unique_ptr<IndexForm> makeIndexForm(const IndexOptions& options);
 
 // Today's HTML table, the default form.
 std::unique_ptr<IndexForm> makeFragmentForm();
+// The JSON listing.
+std::unique_ptr<IndexForm> makeJsonForm();
 
 // A complete HTML page around the same rows, sortable in the browser.
 std::unique_ptr<IndexForm> makePageForm();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quilldex {
 
@@ -14,6 +15,14 @@ enum class SizeStyle { Auto, Bytes, Kilobytes, Megabytes };
 // What an index file is: the HTML table alone (a fragment to paste into
 // other pages), a complete HTML page, or a JSON document.
 enum class OutputForm { Fragment, Page, Json };
+
+// What the entries of a listing are ordered by.
+enum class SortKey {
+    Name,     // ASCII letters without case, ties by the raw bytes
+    Natural,  // runs of digits by their value, letters without case
+    Size,     // bytes; a directory counts as 0
+    Time,     // last-write time
+};
 
 // The longest texts the front ends hand over. A front end cuts a longer
 // mask or prefix where it reads it, as an edit control of that length
@@ -42,6 +51,20 @@ struct IndexOptions {
     SizeStyle sizeStyle = SizeStyle::Auto;
     bool recursive = false;
     OutputForm form = OutputForm::Fragment;
+
+    // More masks: an entry is listed when it matches `fileMask` or any of
+    // these.
+    std::vector<std::string> extraMasks;
+    // Entries matching any of these are neither listed nor entered.
+    std::vector<std::string> excludeMasks;
+    // Hidden entries (see platform::DirectoryName) are neither listed nor
+    // entered.
+    bool skipHidden = false;
+    // The order of the listing; ties and "." and ".." as for SortKey::Name.
+    SortKey sortKey = SortKey::Name;
+    bool reverseOrder = false;
+    // Directories (and "..") before files, each group in the order above.
+    bool directoriesFirst = false;
 
     friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };

@@ -68,6 +68,46 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// What one read of a directory tells about a name without a status call.
+// Link covers a symbolic link (or a Windows reparse point) whatever it
+// leads to; Unknown is a file system that does not report kinds.
+enum class NameKind : unsigned char { Unknown, File, Directory, Link };
+
+struct DirectoryName {
+    // Valid until the next call of DirectoryReader::next.
+    std::string_view name;
+    NameKind kind = NameKind::Unknown;
+    // A name the user does not normally see: on POSIX one that starts with
+    // '.', on Windows one with the hidden or system attribute. "." and ".."
+    // may carry it too.
+    bool hidden = false;
+};
+
+// One pass over every name of the current directory, "." and ".."
+// included, in the order the system keeps them, with no status call.
+// Closes its handle when it is destroyed.
+class DirectoryReader {
+public:
+    DirectoryReader();
+    ~DirectoryReader();
+    DirectoryReader(const DirectoryReader&) = delete;
+    DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+    // Fills `found` with the next name and returns true, or returns false
+    // when there is none left (or the directory could not be read).
+    bool next(DirectoryName& found);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Fills the kind, link flag, size and time of `entry` from the status of
+// the entry `entry.name` of the current directory, as a directory search reports
+// them: a link the facts of what it leads to, a broken link its own. False
+// when the entry is gone.
+bool readEntryFacts(DirectoryEntry& entry);
+
 // Local calendar fields of a UTC time, as the platform's time zone rules
 // give them for that date (summer time included where it applied then).
 struct LocalTime {

@@ -173,6 +173,61 @@ bool DirectorySearch::next(DirectoryEntry& entry)
 }
 
 // ---------------------------------------------------------------------------
+// Directory reader
+
+struct DirectoryReader::State {
+    DIR* directory = nullptr;
+};
+
+DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
+{
+    state_->directory = ::opendir(".");
+}
+
+DirectoryReader::~DirectoryReader()
+{
+    if (state_->directory != nullptr)
+        ::closedir(state_->directory);
+}
+
+bool DirectoryReader::next(DirectoryName& found)
+{
+    if (state_->directory == nullptr)
+        return false;
+    const dirent* entry = ::readdir(state_->directory);
+    if (entry == nullptr)
+        return false;
+    found.name = entry->d_name;
+    found.hidden = entry->d_name[0] == '.';
+    switch (entry->d_type) {
+    case DT_DIR: found.kind = NameKind::Directory; break;
+    case DT_LNK: found.kind = NameKind::Link; break;
+    case DT_UNKNOWN: found.kind = NameKind::Unknown; break;
+    default: found.kind = NameKind::File; break;
+    }
+    return true;
+}
+
+bool readEntryFacts(DirectoryEntry& entry)
+{
+    const char* name = entry.name.c_str();
+    struct stat status;
+    if (::fstatat(AT_FDCWD, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    entry.isLink = S_ISLNK(status.st_mode);
+    if (entry.isLink) {
+        // A link shows what it leads to; a broken one shows itself.
+        struct stat target;
+        if (::fstatat(AT_FDCWD, name, &target, 0) == 0)
+            status = target;
+    }
+    entry.isDirectory = S_ISDIR(status.st_mode);
+    entry.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+    entry.lastWriteTime = static_cast<UtcSeconds>(status.st_mtime);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // Time
 
 LocalTime toLocalTime(UtcSeconds time)

@@ -61,6 +61,12 @@ public:
 
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
+    void reset(HANDLE handle)
+    {
+        if (valid())
+            FindClose(handle_);
+        handle_ = handle;
+    }
 
 private:
     HANDLE handle_;
@@ -316,6 +322,55 @@ bool DirectorySearch::next(DirectoryEntry& entry)
     if (state_->next >= state_->entries.size())
         return false;
     entry = std::move(state_->entries[state_->next++]);
+    return true;
+}
+
+// ---- Directory reader ----
+
+struct DirectoryReader::State {
+    FindHandle search{INVALID_HANDLE_VALUE};
+    WIN32_FIND_DATAW found;
+    bool pending = false;  // `found` holds a name not yet handed out
+    std::string name;      // the last name handed out
+};
+
+DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
+{
+    HANDLE handle = FindFirstFileW(L"*", &state_->found);
+    state_->pending = handle != INVALID_HANDLE_VALUE;
+    state_->search.reset(handle);
+}
+
+DirectoryReader::~DirectoryReader() = default;
+
+bool DirectoryReader::next(DirectoryName& found)
+{
+    State& s = *state_;
+    if (!s.pending && !(s.search.valid() && FindNextFileW(s.search.get(), &s.found)))
+        return false;
+    s.pending = false;
+    const DWORD attributes = s.found.dwFileAttributes;
+    s.name = fromWide(s.found.cFileName);
+    found.name = s.name;
+    found.hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    found.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? NameKind::Link
+                 : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? NameKind::Directory
+                                                                  : NameKind::File;
+    return true;
+}
+
+bool readEntryFacts(DirectoryEntry& entry)
+{
+    const std::wstring name = toWide(entry.name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
+    entry.lastWriteTime = toUtcSeconds(data.ftLastWriteTime);
+    if (entry.isLink)
+        takeFactsOfTarget(name, entry);
     return true;
 }
 
