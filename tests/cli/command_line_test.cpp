@@ -123,6 +123,12 @@ const GoodCase kGoodCases[] = {
     {{"-p", kLongestPrefix}, [](CommandLine& l) { l.options.linkPrefix = kLongestPrefix; }},
     {{"-t"}, [](CommandLine& l) { l.options.readTitles = true; }},
     {{"--titles"}, [](CommandLine& l) { l.options.readTitles = true; }},
+    {{"--page"}, [](CommandLine& l) { l.options.form = OutputForm::Page; }},
+    {{"--page", "-r"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         recursiveInto(l, "index.html", "index.html");
+     }},
     // -q, -h, -V
     {{"-q"}, [](CommandLine& l) { l.quiet = true; }},
     {{"--quiet"}, [](CommandLine& l) { l.quiet = true; }},
@@ -203,6 +209,7 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"--size-style"}, "option needs a value: --size-style"},
         {{"--prefix"}, "option needs a value: --prefix"},
         {{"--time=yes"}, "option takes no value: --time=yes"},
+        {{"--page=yes"}, "option takes no value: --page=yes"},
         {{"--recursive="}, "option takes no value: --recursive="},
         {{"-o", ""}, "empty output file name"},
         {{"--output="}, "empty output file name"},
