@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what the tests need, builds every test and runs them all:
 # the native suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the Windows suite under Wine, and each fuzzer for a short fixed time.
+# the full page in a validator and a real browser, the Windows suite under
+# Wine, and each fuzzer for a short fixed time.
 # Ends with the tests that were skipped, and why.
 set -eu
 
@@ -21,6 +22,7 @@ stage() {
 }
 
 stage "native tests (ASan, UBSan)" ./scripts/test-native.sh
+stage "full page (HTML checker, headless Chromium)" ./scripts/test-page.sh
 stage "Windows tests (Wine)" ./scripts/test-windows.sh
 stage "fuzzers" ./scripts/test-fuzz.sh
 
