@@ -2,8 +2,8 @@
 # Installs what the tests need, builds every test and runs them all:
 # the native suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the full page in a validator and a real browser, the Windows suite under
-# Wine, and each fuzzer for a short fixed time.
-# Ends with the tests that were skipped, and why.
+# Wine, the Debian package and the Windows .zip, and each fuzzer for a
+# short fixed time. Ends with the tests that were skipped, and why.
 set -eu
 
 cd "$(dirname "$0")"
@@ -24,6 +24,7 @@ stage() {
 stage "native tests (ASan, UBSan)" ./scripts/test-native.sh
 stage "full page (HTML checker, headless Chromium)" ./scripts/test-page.sh
 stage "Windows tests (Wine)" ./scripts/test-windows.sh
+stage "packages (.deb, Windows .zip)" ./scripts/test-package.sh
 stage "fuzzers" ./scripts/test-fuzz.sh
 
 # A test that skips says why on a line that starts with "skipped: ".
