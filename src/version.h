@@ -5,9 +5,6 @@
 #define QUILLDEX_VERSION_H
 
 #define QUILLDEX_PRODUCT_NAME "QUILLDEX"
-#define QUILLDEX_VERSION_MAJOR 1
-#define QUILLDEX_VERSION_MINOR 0
-#define QUILLDEX_VERSION_PATCH 7
 #define QUILLDEX_VERSION_TEXT "1.0.7"
 /* The four-part version as the version resource writes it. */
 #define QUILLDEX_VERSION_RESOURCE 1, 0, 7, 0

@@ -16,6 +16,7 @@ _quilldex_cli()
 		FILE) COMPREPLY=($(compgen -f -- "$cur")) ;;
 		DIR*) COMPREPLY=($(compgen -d -- "$cur")) ;;
 		STYLE) COMPREPLY=($(compgen -W 'auto bytes kb mb' -- "$cur")) ;;
+		KEY) COMPREPLY=($(compgen -W 'name natural size time' -- "$cur")) ;;
 		esac
 		return
 	fi

@@ -27,7 +27,6 @@ enum class SortKey {
 // The longest texts the front ends hand over. A front end cuts a longer
 // mask or prefix where it reads it, as an edit control of that length
 // would; an output name that long is refused rather than cut.
-inline constexpr std::size_t kMaxDirectoryLength = 259;
 inline constexpr std::size_t kMaxFileMaskLength = 127;
 inline constexpr std::size_t kMaxLinkPrefixLength = 255;
 inline constexpr std::size_t kMaxOutputNameLength = 255;
@@ -68,13 +67,6 @@ struct IndexOptions {
 
     friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };
-
-// The first `capacity` bytes of `text`: what an edit control limited to
-// that many characters would hand over.
-inline std::string cutToLength(std::string_view text, std::size_t capacity)
-{
-    return std::string(text.substr(0, capacity));
-}
 
 // The file-name part of a path: the text after its last '/' or '\'.
 inline std::string fileNamePart(std::string_view path)

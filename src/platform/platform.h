@@ -4,7 +4,9 @@
 // directory search with a wildcard mask, the conversion of a UTC time to
 // local calendar fields, the current directory, the first bytes of a file
 // and the output stream. posix.cpp and win32.cpp implement it; CMake picks
-// one. No other part of the program includes a system header.
+// one. The index generation and quilldex-cli include no system header: they
+// reach the system only through this one. The Windows dialog program
+// (src/ui) is the exception: a dialog is made of Windows API calls.
 #pragma once
 
 #include <cstddef>
