@@ -48,7 +48,7 @@ check_completion() {
 }
 check_completion "auto bytes kb mb" -s ""
 check_completion "kb" --size-style k
-check_completion "natural" --sort na
+check_completion "natural" --sort nat
 check_completion "" -m ""
 check_completion "--recursive" -l --rec
 work=$(mktemp -d)
