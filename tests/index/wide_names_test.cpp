@@ -84,6 +84,14 @@ TEST_F(WideNameRuns, RowsShowReferencesAndLinkUtf8)
     EXPECT_NE(page.find("<a href=\"%E6%97%A5%E6%9C%AC%E8%AA%9E.txt\">&#26085;&#26412;&#35486;.txt</a>"),
               std::string::npos)
         << page;
+    // JSON writes every name in UTF-8, the code page's characters too.
+    options.form = OutputForm::Json;
+    const auto json = singleRun("list", options);
+    for (const char* name :
+         {"\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt", "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2.txt",
+          "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "\xf0\x9f\x98\x80.txt", "caf\xc3\xa9.txt", "\xc3\xa4\xe6\x97\xa5.txt"})
+        EXPECT_NE(json.find("{\"name\": \"" + std::string(name) + "\", \"type\": \"file\""), std::string::npos)
+            << name << "\n" << json;
     options.form = OutputForm::Fragment;
 
     options.readTitles = true;
