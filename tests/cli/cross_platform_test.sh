@@ -12,6 +12,12 @@
 # Times and dates are shown in UTC on both sides; recursive runs that show
 # them use masks that list no directory, whose times change as the run
 # writes into them. Links to directories are listed and never entered.
+#
+# A full page (--page) declares the encoding of its names: the Windows
+# program's must name the code page (windows-1252) and, converted to UTF-8,
+# equal the native page. A second fixture holds names in that code page
+# whose order is the same in both encodings; page runs that list
+# directories or ".." are single runs, whose rows' raw times stay fixed.
 set -eu
 
 native=$1
@@ -85,8 +91,45 @@ make_tree() {
 	done
 }
 
+# Names in windows-1252 that sort alike as its bytes and as UTF-8.
+make_latin_tree() {
+	mkdir -p "$1/Überblick" "$1/naïve dir"
+	printf 'x' >"$1/café menü.txt"
+	printf 'xy' >"$1/naïve ©.txt"
+	printf '<title>Plain title</title>' >"$1/Ærø.html"
+	printf 'z' >"$1/Überblick/Grüße.txt"
+	printf 'w' >"$1/naïve dir/½.txt"
+	seconds=978307200
+	find "$1" | sort | while IFS= read -r path; do
+		touch -d "@$seconds" "$path"
+		seconds=$((seconds + 90061))
+	done
+}
+
 runs=0
 failures=0
+# The tree that single and recursive runs index.
+fixture=fixture/top
+
+# as_native FILE LABEL OPTION...: a page of the Windows program converted
+# from its code page to UTF-8, as the native program writes it.
+as_native() {
+	converted=$1
+	converted_label=$2
+	shift 2
+	case " $* " in
+	*" --page "*) ;;
+	*) return 0 ;;
+	esac
+	if ! grep -q '<meta charset="windows-1252">' "$converted"; then
+		echo "FAIL ($converted_label): $converted does not declare the code page windows-1252"
+		failures=$((failures + 1))
+		return 0
+	fi
+	iconv -f windows-1252 -t utf-8 "$converted" |
+		sed 's/<meta charset="windows-1252">/<meta charset="utf-8">/' >"$converted.utf-8"
+	mv "$converted.utf-8" "$converted"
+}
 
 # Compares two files and tells the first difference.
 same() {
@@ -103,8 +146,9 @@ single() {
 	shift
 	runs=$((runs + 1))
 	mkdir -p "native/$runs" "windows/$runs"
-	"$native" -q "$@" -o "native/$runs/index.html" fixture/top
-	./windows-cli -q "$@" -o "windows/$runs/index.html" fixture/top
+	"$native" -q "$@" -o "native/$runs/index.html" "$fixture"
+	./windows-cli -q "$@" -o "windows/$runs/index.html" "$fixture"
+	as_native "windows/$runs/index.html" "$label" "$@"
 	same "native/$runs/index.html" "windows/$runs/index.html" "$label"
 }
 
@@ -116,14 +160,15 @@ recursive() {
 	shift 2
 	runs=$((runs + 1))
 	mkdir -p "native/$runs" "windows/$runs"
-	cp -a fixture/top "native/$runs/top"
-	cp -a fixture/top "windows/$runs/top"
+	cp -a "$fixture" "native/$runs/top"
+	cp -a "$fixture" "windows/$runs/top"
 	"$native" -q -r -o "$output" "$@" "native/$runs/top"
 	./windows-cli -q -r -o "$output" "$@" "windows/$runs/top"
 	(cd "native/$runs/top" && find . -name "$output" | sort) >"native/$runs.list"
 	(cd "windows/$runs/top" && find . -name "$output" | sort) >"windows/$runs.list"
 	same "native/$runs.list" "windows/$runs.list" "$label: the files written"
 	while IFS= read -r file; do
+		as_native "windows/$runs/top/$file" "$label" "$@"
 		same "native/$runs/top/$file" "windows/$runs/top/$file" "$label"
 	done <"native/$runs.list"
 }
@@ -153,6 +198,17 @@ recursive "recursive, links, sizes in mb" index.html -l -s mb
 recursive "recursive, *.txt, links, time and date" list.htm -m "*.txt" -l --time --date
 recursive "recursive, titles, links, prefix" idx.html -t -l -p "pub/"
 recursive "recursive, mask a*" index.html -m "a*" -l
+
+single "page" --page
+single "page, every column, links, titles, prefix" --page -l -t --time --date -s bytes \
+	-p "https://example.org/a b/?q=1&r=2#"
+single "page, mask matching nothing" --page -m "*.none"
+recursive "page, recursive, *.txt, links, titles" index.html --page -m "*.txt" -l -t --time --date
+
+make_latin_tree fixture/latin
+fixture=fixture/latin
+single "page, names in the code page" --page -l -t --time --date
+recursive "page, recursive, names in the code page" index.html --page -m "*.txt" -l
 
 # Standard output too: the program must not add a CR of its own there.
 runs=$((runs + 1))
