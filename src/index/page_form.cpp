@@ -49,7 +49,11 @@ public:
         stream.write("<h1>");
         stream.write(kTitleStart);
         writeText(stream, place.path);
-        stream.write("</h1>\n<table>\n<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th>");
+        stream.write("</h1>\n");
+        // The script keeps directories before files when the listing put
+        // them there.
+        stream.write(options.directoriesFirst ? "<table data-dirs-first>\n" : "<table>\n");
+        stream.write("<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th>");
         if (options.showSize)
             stream.write("<th scope=\"col\" data-sort=\"size\">Size</th>");
         if (options.showTime)

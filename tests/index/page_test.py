@@ -25,7 +25,9 @@ ARGS = None
 
 # Every option that changes what a page holds.
 EVERY_OPTION = ["-r", "-l", "-t", "--time", "--date", "-s", "bytes",
-                "-p", "https://example.org/pub files/?a=1&b=\"2\"#"]
+                "-p", "https://example.org/pub files/?a=1&b=\"2\"#",
+                "-m", "*", "-m", "*.txt", "--exclude", "*.none", "--sort", "natural", "--reverse",
+                "--dirs-first"]
 
 
 def write(path, data=b"", size=None, mtime=None):
@@ -251,6 +253,20 @@ class PageInBrowser(unittest.TestCase):
         self.driver.find_element("css selector", "nav a").click()
         self.assertEqual(self.driver.current_url, "file://" + os.path.join(self.top, "index.html"))
         self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of /")
+
+    def test_directories_stay_first_when_the_listing_put_them_first(self):
+        top = os.path.join(self.work, "dirs-first")
+        shutil.copytree(self.top, top)
+        run_cli("--page", "--dirs-first", "-r", "--time", "-o", "index.html", top)
+        self.open(os.path.join(top, "index.html"))
+        directories = set(self.DIRECTORIES)
+        for header in ["Size", "Time", "Filename"]:
+            button = self.header(header).find_element("css selector", "button")
+            for _ in range(2):
+                button.click()
+                names = self.names()[1:]
+                kinds = [name in directories for name in names]
+                self.assertEqual(kinds, sorted(kinds, reverse=True), (header, names))
 
     def test_screenshot(self):
         self.open(os.path.join(self.top, "index.html"))
