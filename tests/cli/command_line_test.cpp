@@ -23,7 +23,11 @@ std::string describe(const CommandLine& line)
          << " mask=" << o.fileMask << " prefix=" << o.linkPrefix << " outputName=" << o.outputName
          << " size=" << o.showSize << " time=" << o.showTime << " date=" << o.showDate << " links=" << o.makeLinks
          << " titles=" << o.readTitles << " sizeStyle=" << static_cast<int>(o.sizeStyle)
-         << " recursive=" << o.recursive << " form=" << static_cast<int>(o.form);
+         << " recursive=" << o.recursive << " form=" << static_cast<int>(o.form)
+         << " extraMasks=" << ::testing::PrintToString(o.extraMasks)
+         << " excludeMasks=" << ::testing::PrintToString(o.excludeMasks) << " skipHidden=" << o.skipHidden
+         << " sortKey=" << static_cast<int>(o.sortKey) << " reverse=" << o.reverseOrder
+         << " directoriesFirst=" << o.directoriesFirst;
     return text.str();
 }
 
@@ -93,6 +97,36 @@ const GoodCase kGoodCases[] = {
     {{"--mask", "*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
     {{"--mask=*.txt"}, [](CommandLine& l) { l.options.fileMask = "*.txt"; }},
     {{"-m", kLongestMask}, [](CommandLine& l) { l.options.fileMask = kLongestMask; }},
+    // More than one -m: the first is the mask, the others more masks.
+    {{"-m", "*.txt", "--mask=*.log", "-m*.htm"},
+     [](CommandLine& l) {
+         l.options.fileMask = "*.txt";
+         l.options.extraMasks = {"*.log", "*.htm"};
+     }},
+    // Selection and order.
+    {{"--exclude", "*.tmp", "--exclude=.git"}, [](CommandLine& l) { l.options.excludeMasks = {"*.tmp", ".git"}; }},
+    {{"--exclude", kLongestMask}, [](CommandLine& l) { l.options.excludeMasks = {kLongestMask}; }},
+    {{"--no-hidden"}, [](CommandLine& l) { l.options.skipHidden = true; }},
+    {{"--sort", "name"}, [](CommandLine& l) { l.options.sortKey = SortKey::Name; }},
+    {{"--sort", "natural"}, [](CommandLine& l) { l.options.sortKey = SortKey::Natural; }},
+    {{"--sort=size"}, [](CommandLine& l) { l.options.sortKey = SortKey::Size; }},
+    {{"--sort", "time"}, [](CommandLine& l) { l.options.sortKey = SortKey::Time; }},
+    {{"--sort", "time", "--sort", "name"}, [](CommandLine& l) { l.options.sortKey = SortKey::Name; }},
+    {{"--reverse"}, [](CommandLine& l) { l.options.reverseOrder = true; }},
+    {{"--dirs-first"}, [](CommandLine& l) { l.options.directoriesFirst = true; }},
+    // --json, and its own default name in a recursive run.
+    {{"--json"}, [](CommandLine& l) { l.options.form = OutputForm::Json; }},
+    {{"--json", "-r"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Json;
+         recursiveInto(l, "index.json", "index.json");
+     }},
+    {{"-r", "--json", "-o", "list.json"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Json;
+         recursiveInto(l, "list.json", "list.json");
+         l.outputGiven = true;
+     }},
     // Columns.
     {{"--no-size"}, [](CommandLine& l) { l.options.showSize = false; }},
     {{"--time"}, [](CommandLine& l) { l.options.showTime = true; }},
@@ -222,6 +256,14 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"-m", "sub/*.txt"}, "mask must not name a directory: sub/*.txt"},
         {{"-m", "..\\*"}, "mask must not name a directory: ..\\*"},
         {{"--mask=c:*"}, "mask must not name a directory: c:*"},
+        {{"-m", "*.txt", "-m", "sub/*"}, "mask must not name a directory: sub/*"},
+        {{"--exclude", "sub/x"}, "exclude mask must not name a directory: sub/x"},
+        {{"--exclude", tooLongMask}, "exclude mask longer than 127 characters: " + tooLongMask},
+        {{"--exclude"}, "option needs a value: --exclude"},
+        {{"--sort"}, "option needs a value: --sort"},
+        {{"--sort", "date"}, "bad sort key: date (name, natural, size or time)"},
+        {{"--sort=Name"}, "bad sort key: Name (name, natural, size or time)"},
+        {{"--reverse=yes"}, "option takes no value: --reverse=yes"},
         {{"-p", tooLongPrefix}, "prefix longer than 255 characters: " + tooLongPrefix},
         {{"-s", "gb"}, "bad size style: gb (auto, bytes, kb or mb)"},
         {{"-s", "KB"}, "bad size style: KB (auto, bytes, kb or mb)"},

@@ -1,0 +1,202 @@
+// What a directory listing selects and in which order, on real trees.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "index/directory_listing.h"
+#include "index/export_runs.h"
+#include "index/natural_order.h"
+#include "run_helpers.h"
+#include "support/temp_tree.h"
+
+namespace quilldex {
+namespace {
+
+using testing::ChangeDirectory;
+using testing::creditLine;
+using testing::headerRow;
+using testing::nameRow;
+using testing::readFile;
+using testing::recursiveOptions;
+using testing::TempTree;
+namespace fs = std::filesystem;
+
+// The names a listing shows, in its order, separated by spaces.
+std::string shown(const IndexOptions& options)
+{
+    DirectoryListing listing(options);
+    std::string names;
+    platform::DirectoryEntry entry;
+    while (listing.next(entry))
+        names += (names.empty() ? "" : " ") + entry.name;
+    return names;
+}
+
+TEST(NaturalOrder, ComparesDigitRunsByValueAndLettersWithoutCase)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        int order;  // sign of compareNaturally(a, b)
+    } cases[] = {
+        {"file2", "file10", -1},
+        {"file10", "file010", 0},
+        {"File10", "file10", 0},
+        {"file10", "file9", 1},
+        {"a2b10", "a2b9", 1},
+        {"x99999999999999999999999", "x100000000000000000000000", -1},  // longer than 64 bits
+        {"x00", "x0", 0},
+        {"a", "a1", -1},
+        {"a_", "aZ", 1},  // '_' after the letters, as in the name order
+        {"", "", 0},
+    };
+    for (const auto& c : cases) {
+        const int order = compareNaturally(c.a, c.b);
+        EXPECT_EQ((order > 0) - (order < 0), c.order) << c.a << " vs " << c.b;
+        EXPECT_EQ((order > 0) - (order < 0), -((compareNaturally(c.b, c.a) > 0) - (compareNaturally(c.b, c.a) < 0)))
+            << c.b << " vs " << c.a;
+    }
+}
+
+TEST(DirectoryListing, OrdersByEveryKeyReversedAndDirectoriesFirst)
+{
+    TempTree tree;
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::int64_t time;
+    } files[] = {
+        {"a10.txt", 5, 400}, {"a2.txt", 500, 100}, {"B1.txt", 50, 300}, {"a010.txt", 5, 400},
+    };
+    for (const auto& f : files)
+        testing::setLastWriteTime(tree.file(f.name, std::string(f.size, 'x')), 1000000000 + f.time);
+    testing::setLastWriteTime(tree.dir("d3"), 1000000000 + 200);
+    testing::setLastWriteTime(tree.dir("D20"), 1000000000 + 500);
+    const ChangeDirectory inside(tree.root());
+
+    const struct {
+        SortKey key;
+        bool reverse;
+        bool directoriesFirst;
+        const char* names;
+    } cases[] = {
+        {SortKey::Name, false, false, ".. a010.txt a10.txt a2.txt B1.txt D20 d3"},
+        {SortKey::Name, true, false, ".. d3 D20 B1.txt a2.txt a10.txt a010.txt"},
+        {SortKey::Name, false, true, ".. D20 d3 a010.txt a10.txt a2.txt B1.txt"},
+        {SortKey::Name, true, true, ".. d3 D20 B1.txt a2.txt a10.txt a010.txt"},
+        {SortKey::Natural, false, false, ".. a2.txt a010.txt a10.txt B1.txt d3 D20"},
+        {SortKey::Natural, true, false, ".. D20 d3 B1.txt a10.txt a010.txt a2.txt"},
+        {SortKey::Natural, false, true, ".. d3 D20 a2.txt a010.txt a10.txt B1.txt"},
+        {SortKey::Natural, true, true, ".. D20 d3 B1.txt a10.txt a010.txt a2.txt"},
+        {SortKey::Size, false, false, ".. D20 d3 a010.txt a10.txt B1.txt a2.txt"},
+        {SortKey::Size, true, false, ".. a2.txt B1.txt a10.txt a010.txt d3 D20"},
+        {SortKey::Size, false, true, ".. D20 d3 a010.txt a10.txt B1.txt a2.txt"},
+        {SortKey::Size, true, true, ".. d3 D20 a2.txt B1.txt a10.txt a010.txt"},
+        {SortKey::Time, false, false, ".. a2.txt d3 B1.txt a010.txt a10.txt D20"},
+        {SortKey::Time, true, false, ".. D20 a10.txt a010.txt B1.txt d3 a2.txt"},
+        {SortKey::Time, false, true, ".. d3 D20 a2.txt B1.txt a010.txt a10.txt"},
+        {SortKey::Time, true, true, ".. D20 d3 a10.txt a010.txt B1.txt a2.txt"},
+    };
+    for (const auto& c : cases) {
+        for (const bool showSize : {false, true}) {
+            IndexOptions options = recursiveOptions();
+            options.sortKey = c.key;
+            options.reverseOrder = c.reverse;
+            options.directoriesFirst = c.directoriesFirst;
+            options.showSize = showSize;
+            EXPECT_EQ(shown(options), c.names) << "key " << static_cast<int>(c.key) << (c.reverse ? " reversed" : "")
+                                               << (c.directoriesFirst ? " directories first" : "")
+                                               << (showSize ? " with sizes" : "");
+        }
+    }
+}
+
+TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesPastAWindow)
+{
+    // More entries than the listing takes the status of at once, created
+    // in an order unlike the listing's, each with its own size.
+    TempTree tree;
+    constexpr int kCount = 17000;
+    for (int i = kCount - 1; i >= 0; --i)
+        tree.file("f" + std::to_string(i), std::string(static_cast<std::size_t>(i % 97), 'x'));
+    const ChangeDirectory inside(tree.root());
+    IndexOptions options;
+    options.sortKey = SortKey::Natural;
+    DirectoryListing listing(options);
+    platform::DirectoryEntry entry;
+    int expected = 0;
+    while (listing.next(entry)) {
+        ASSERT_EQ(entry.name, "f" + std::to_string(expected));
+        ASSERT_EQ(entry.size, static_cast<std::uint64_t>(expected % 97)) << entry.name;
+        ++expected;
+    }
+    EXPECT_EQ(expected, kCount);
+}
+
+TEST(DirectoryListing, MasksExclusionsAndHiddenEntriesInARecursiveRun)
+{
+    TempTree tree;
+    for (const char* name : {"a.txt", "b.log", "c.tmp", ".hidden.txt", ".git/config.txt", "build/out.txt",
+                             "src/x.txt", "src/skip.tmp", "src/deep/y.txt", "keep/z.bin"})
+        tree.file(name);
+    const ChangeDirectory inside(tree.root());
+
+    IndexOptions options = recursiveOptions("*.txt");
+    options.extraMasks = {"*.log", "s*", "k*", "b*"};
+    options.excludeMasks = {"*.tmp", "BUILD"};
+    options.skipHidden = true;
+    ASSERT_TRUE(exportRecursive(options));
+
+    const std::string header = headerRow(false, false, false);
+    EXPECT_EQ(readFile(tree.path("index.html")),
+              header + nameRow("a.txt") + nameRow("b.log") + nameRow("keep") + nameRow("src") + creditLine());
+    EXPECT_EQ(readFile(tree.path("src/index.html")), header + nameRow("x.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("src/deep/index.html")), header + nameRow("y.txt") + creditLine());
+    // Nothing there matches a mask: the index is empty, as for any mask.
+    EXPECT_TRUE(fs::exists(tree.path("keep/index.html")));
+    EXPECT_EQ(fs::file_size(tree.path("keep/index.html")), 0u);
+    EXPECT_FALSE(fs::exists(tree.path(".git/index.html")));
+    EXPECT_FALSE(fs::exists(tree.path("build/index.html")));
+
+    // Without the options everything is listed and entered, as before.
+    ASSERT_TRUE(exportRecursive(recursiveOptions("*.*")));
+    EXPECT_TRUE(fs::exists(tree.path(".git/index.html")));
+    EXPECT_TRUE(fs::exists(tree.path("build/index.html")));
+}
+
+TEST(DirectoryListing, HiddenEntriesAreLeftOutOnlyWithTheOption)
+{
+    TempTree tree;
+    tree.file(".profile");
+    tree.file("plain");
+    const auto secret = tree.file("secret");
+    tree.dir(".cache");
+    const auto system = tree.dir("sys");
+#ifdef _WIN32
+    // Windows hides by the hidden and system attributes, not by a leading
+    // full stop.
+    ASSERT_TRUE(SetFileAttributesW(secret.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
+    const char* const visible = ".. .cache .profile plain";
+    const std::vector<std::string> entered = {".cache"};
+#else
+    const char* const visible = ".. plain secret sys";
+    const std::vector<std::string> entered = {"sys"};
+#endif
+    const ChangeDirectory inside(tree.root());
+    IndexOptions options = recursiveOptions();
+    EXPECT_EQ(shown(options), ".. .cache .profile plain secret sys");
+    EXPECT_EQ(DirectoryListing(options).subdirectories(), (std::vector<std::string>{".cache", "sys"}));
+    options.skipHidden = true;
+    EXPECT_EQ(shown(options), visible);
+    EXPECT_EQ(DirectoryListing(options).subdirectories(), entered);
+}
+
+}  // namespace
+}  // namespace quilldex
