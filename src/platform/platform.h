@@ -187,9 +187,26 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
 // file is to be created.
 enum class FollowLinks { Yes, No };
 
+namespace detail {
+// A directory's modification time as the system holds it.
+struct DirectoryTime {
+    bool known = false;
+    std::int64_t seconds = 0;
+    std::int64_t fraction = 0;
+};
+}  // namespace detail
+
 // A buffered output file in which every line feed written becomes CR LF and
 // no other byte changes, so that the bytes are the same on every platform.
 // It remembers the first error of any write, and close() reports it.
+//
+// A regular file is never written in place: the output goes to a temporary
+// file beside it, which replaces it only when close() has written, flushed
+// and closed all of it. Until then the old file keeps its bytes, and any
+// failure leaves it so and removes the temporary file. Output equal to the
+// file already there is not written at all (the file and its directory
+// keep their times). The directory's own modification time is set back
+// after a replacement.
 class OutputStream {
 public:
     OutputStream() = default;
@@ -197,35 +214,73 @@ public:
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;
 
-    // Creates `path`, or truncates the file there, for writing.
+    // Opens `path` for writing as described above. A device, FIFO or
+    // terminal there is written directly, unless `follow` is No: then only
+    // a regular file or a new one is accepted, and a link is refused. With
+    // Yes, a link to a file has that file replaced and stays a link.
     bool open(const std::string& path, FollowLinks follow = FollowLinks::Yes);
+    // Compares what is written with the file `path` and writes nothing;
+    // close() then tells through changed() whether it differs (a missing
+    // file, or anything but a regular one, differs).
+    bool openComparison(const std::string& path);
     // Writes to the process's standard output instead of a file.
     bool openStandardOutput();
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_ != nullptr || mode_ != Mode::Closed; }
 
     void write(std::string_view text);
     void write(char c);
 
-    // Flushes and closes; false if any write, the flush or the close
-    // failed. A stream that was never opened closes with false.
+    // Flushes and closes (replacing the file); false if any write, the
+    // flush, the close or the replacement failed. A stream that was never
+    // opened closes with false.
     bool close();
+    // Closes without replacing anything: the old file stays as it was.
+    void abandon();
+
+    // After close(): whether the file was written (or, for a comparison,
+    // would be): false when it already held these bytes.
+    bool changed() const { return changed_; }
 
     // The reason of the first failure, worded "call(path): reason".
     const std::string& error() const { return error_; }
+    // The same failure without the path: its call ("write") and reason.
+    const std::string& errorCall() const { return errorCall_; }
+    const std::string& errorReason() const { return errorReason_; }
 
 private:
+    enum class Mode { Closed, Stream, Replace, Compare };
+
     // Takes over an open file (unbuffered: this class does the buffering).
     void attach(std::FILE* file, bool ownsFile, std::string path);
+    void startBuffer(Mode mode, std::string path);
     void flushBuffer();
+    bool writeOut(const char* bytes, std::size_t count);
+    bool matchesExisting(const char* bytes, std::size_t count);
+    bool startTemporary();
     void fail(const char* call);
+    void fail(const char* call, std::string reason);
+    void dropTemporary();
 
+    Mode mode_ = Mode::Closed;
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;
     bool failed_ = false;
     std::string path_;
     std::string error_;
+    std::string errorCall_;
+    std::string errorReason_;
     std::size_t used_ = 0;
     std::unique_ptr<char[]> buffer_;
+
+    // Replacement and comparison: the file there now, read alongside while
+    // the output still equals its start, and the temporary file that the
+    // output goes to from the first byte that differs.
+    std::FILE* existing_ = nullptr;
+    std::uint64_t sameBytes_ = 0;
+    bool differs_ = false;
+    bool changed_ = false;
+    std::string temporaryPath_;
+    detail::DirectoryTime directoryTime_;
 };
 
 // ---- Names the code page cannot hold ----
@@ -250,6 +305,12 @@ std::string toUtf8(std::string_view text);
 // the wide command line, so that a directory or file name outside the code
 // page arrives marked; elsewhere they are argv's.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// Removes the temporary file of an output stream that is being written when
+// an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C or a closed console on
+// Windows) ends the process, so that the old file stays and nothing is
+// left behind. Called once by a program at its start.
+void removeTemporaryFilesOnInterrupt();
 
 // The last system error as text, worded the same on every platform.
 std::string lastErrorText();

@@ -13,10 +13,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
+#include "platform/fault_injection.h"
+#include "platform/file_replacement.h"
 #include "platform/listing_order.h"
 #include "platform/platform.h"
 #include "platform/wildcard.h"
@@ -335,35 +339,216 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
     return total;
 }
 
-bool OutputStream::open(const std::string& path, FollowLinks follow)
-{
-    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-    if (follow == FollowLinks::No)
-        // Neither a link nor a FIFO planted where the file goes may take
-        // the output elsewhere or stall the run.
-        flags |= O_NOFOLLOW | O_NONBLOCK;
-    FileDescriptor fd(::open(path.c_str(), flags, 0666));
-    if (fd.get() < 0) {
-        error_ = "open(" + path + "): " + lastErrorText();
-        return false;
+// ---------------------------------------------------------------------------
+// Output files
+
+namespace {
+
+// The temporary file being written, for the interrupt handler: a path in a
+// fixed buffer, since a handler may not allocate.
+char temporaryForInterrupt[4096];
+volatile sig_atomic_t temporaryForInterruptSet = 0;
+
+// Blocks the interrupts for as long as it lives, so that a temporary file
+// and its record for the handler come and go together.
+class InterruptsBlocked {
+public:
+    InterruptsBlocked()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        ::sigprocmask(SIG_BLOCK, &set, &old_);
     }
-    if (follow == FollowLinks::No) {
-        struct stat status;
-        if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-            error_ = "open(" + path + "): not a regular file";
-            return false;
+    ~InterruptsBlocked() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    InterruptsBlocked(const InterruptsBlocked&) = delete;
+    InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+void onInterrupt(int signalNumber)
+{
+    if (temporaryForInterruptSet)
+        ::unlink(temporaryForInterrupt);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+std::string directoryPart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+void removeTemporaryFilesOnInterrupt()
+{
+    struct sigaction action{};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signalNumber, &action, nullptr);
+}
+
+namespace detail {
+
+OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
+{
+    OutputTarget target;
+    target.path = path;
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno != ENOENT) {
+            target.error = "open(" + path + "): " + lastErrorText();
+            return target;
         }
-        ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    } else if (S_ISLNK(status.st_mode)) {
+        if (follow == FollowLinks::No) {
+            target.error = "open(" + path + "): not a regular file";
+            return target;
+        }
+        // The file the link leads to is replaced; the link stays. A link
+        // that leads nowhere yet has its file created through it.
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (resolved == nullptr) {
+            target.kind = OutputTarget::Kind::Stream;
+            return target;
+        }
+        target.path = resolved;
+        std::free(resolved);
+        if (::stat(target.path.c_str(), &status) != 0) {
+            target.error = "open(" + path + "): " + lastErrorText();
+            return target;
+        }
+        target.exists = true;
+    } else {
+        target.exists = true;
+    }
+    if (target.exists && !S_ISREG(status.st_mode)) {
+        if (follow == FollowLinks::No || S_ISDIR(status.st_mode)) {
+            target.error = "open(" + path + "): " +
+                           (S_ISDIR(status.st_mode) ? std::string(std::strerror(EISDIR)) : "not a regular file");
+            return target;
+        }
+        target.kind = OutputTarget::Kind::Stream;
+        return target;
+    }
+    target.kind = OutputTarget::Kind::Replace;
+    struct stat directory;
+    if (::stat(directoryPart(target.path).c_str(), &directory) == 0) {
+        target.directoryTime.known = true;
+        target.directoryTime.seconds = directory.st_mtim.tv_sec;
+        target.directoryTime.fraction = directory.st_mtim.tv_nsec;
+    }
+    return target;
+}
+
+std::FILE* openStreamed(const std::string& path, std::string& error)
+{
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
+    if (fd.get() < 0) {
+        error = "open(" + path + "): " + lastErrorText();
+        return nullptr;
     }
     std::FILE* file = ::fdopen(fd.get(), "wb");
     if (file == nullptr) {
-        error_ = "fdopen(" + path + "): " + lastErrorText();
-        return false;
+        error = "fdopen(" + path + "): " + lastErrorText();
+        return nullptr;
     }
     fd.release();
-    attach(file, true, path);
+    return file;
+}
+
+std::FILE* openForComparison(const std::string& path)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status;
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    std::FILE* file = ::fdopen(fd.get(), "rb");
+    if (file != nullptr)
+        fd.release();
+    return file;
+}
+
+std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
+{
+    // A short name of its own, so that a target name of the greatest
+    // length still leaves room for it.
+    std::string path = directoryPart(target) + "/.quilldex-XXXXXX";
+    const InterruptsBlocked blocked;
+    FileDescriptor fd(::mkostemp(path.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        error = lastErrorText();
+        return nullptr;
+    }
+    ::fchmod(fd.get(), 0666 & ~currentUmask());
+    if (path.size() < sizeof temporaryForInterrupt) {
+        std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
+        temporaryForInterruptSet = 1;
+    }
+    std::FILE* file = ::fdopen(fd.get(), "wb");
+    if (file == nullptr) {
+        error = lastErrorText();
+        ::unlink(path.c_str());
+        temporaryForInterruptSet = 0;
+        return nullptr;
+    }
+    fd.release();
+    temporaryPath = std::move(path);
+    return file;
+}
+
+bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
+{
+    struct stat old;
+    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // Owner first: changing it may clear the set-user-ID bits that the
+        // mode then sets again.
+        if (::chown(temporaryPath.c_str(), old.st_uid, old.st_gid) != 0)
+            ::chown(temporaryPath.c_str(), static_cast<uid_t>(-1), old.st_gid);
+        ::chmod(temporaryPath.c_str(), old.st_mode & 07777);
+    }
+    const InterruptsBlocked blocked;
+    if (injectedFaultAt(FaultPoint::Rename) || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        error = lastErrorText();
+        return false;
+    }
+    temporaryForInterruptSet = 0;
     return true;
 }
+
+void removeTemporary(const std::string& temporaryPath)
+{
+    const InterruptsBlocked blocked;
+    ::unlink(temporaryPath.c_str());
+    temporaryForInterruptSet = 0;
+}
+
+void restoreDirectoryTime(const std::string& target, const DirectoryTime& time)
+{
+    if (!time.known)
+        return;
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {static_cast<time_t>(time.seconds), static_cast<long>(time.fraction)}};
+    ::utimensat(AT_FDCWD, directoryPart(target).c_str(), times, 0);
+}
+
+}  // namespace detail
 
 bool OutputStream::openStandardOutput()
 {

@@ -3,6 +3,8 @@
 // and read exactly; to the rest of the program they are code-page texts,
 // with the characters the code page lacks carried marked (marked_text.h).
 #include "platform/platform.h"
+#include "platform/fault_injection.h"
+#include "platform/file_replacement.h"
 #include "platform/listing_order.h"
 #include "platform/marked_text.h"
 #include <windows.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -520,47 +523,224 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
 
 // ---- Output stream ----
 
-bool OutputStream::open(const std::string& path, FollowLinks follow)
+// The temporary file being written, for the console handler, which runs
+// on a thread of its own while the run goes on.
+namespace {
+
+CRITICAL_SECTION temporaryLock;
+wchar_t temporaryForInterrupt[MAX_PATH + 32];
+bool temporaryForInterruptSet = false;
+
+class TemporaryLocked {
+public:
+    TemporaryLocked() { EnterCriticalSection(&temporaryLock); }
+    ~TemporaryLocked() { LeaveCriticalSection(&temporaryLock); }
+    TemporaryLocked(const TemporaryLocked&) = delete;
+    TemporaryLocked& operator=(const TemporaryLocked&) = delete;
+};
+
+struct TemporaryLockSetUp {
+    TemporaryLockSetUp() { InitializeCriticalSection(&temporaryLock); }
+} temporaryLockSetUp;
+
+BOOL WINAPI onConsoleEvent(DWORD)
 {
-    // Without following, the file is opened as it stands and truncated only
-    // once it is known to be no link.
-    const DWORD disposition = follow == FollowLinks::Yes ? CREATE_ALWAYS : OPEN_ALWAYS;
-    const DWORD flags = follow == FollowLinks::Yes ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT;
-    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
-    if (!handle.valid()) {
-        error_ = "open(" + path + "): " + lastErrorText();
-        return false;
-    }
-    if (follow == FollowLinks::No) {
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(handle.get(), &info) ||
-            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-            GetFileType(handle.get()) != FILE_TYPE_DISK) {
-            error_ = "open(" + path + "): not a regular file";
-            return false;
-        }
-        if (!SetEndOfFile(handle.get())) {
-            error_ = "open(" + path + "): " + lastErrorText();
-            return false;
-        }
-    }
-    // The C runtime takes the handle over in binary mode: the stream writes
-    // its own CR LF.
-    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_BINARY | _O_WRONLY);
+    // The lock is kept: the process ends when this returns, and no new
+    // temporary file may appear before that.
+    EnterCriticalSection(&temporaryLock);
+    if (temporaryForInterruptSet)
+        DeleteFileW(temporaryForInterrupt);
+    temporaryForInterruptSet = false;
+    return FALSE;
+}
+
+std::string directoryPart(const std::string& path)
+{
+    const auto separator = path.find_last_of("\\/");
+    if (separator == std::string::npos)
+        return ".";
+    return path.substr(0, separator + 1);
+}
+
+std::FILE* fileFromHandle(FileHandle& handle, const char* mode, std::string& error, const std::string& path)
+{
+    const int flags = mode[0] == 'r' ? _O_BINARY | _O_RDONLY : _O_BINARY | _O_WRONLY;
+    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), flags);
     if (descriptor == -1) {
-        error_ = "open(" + path + "): " + std::strerror(errno);
-        return false;
+        error = "open(" + path + "): " + std::strerror(errno);
+        return nullptr;
     }
     handle.release();
-    std::FILE* file = _fdopen(descriptor, "wb");
+    std::FILE* file = _fdopen(descriptor, mode);
     if (file == nullptr) {
-        error_ = "open(" + path + "): " + std::strerror(errno);
+        error = "open(" + path + "): " + std::strerror(errno);
         _close(descriptor);
+    }
+    return file;
+}
+
+}  // namespace
+
+void removeTemporaryFilesOnInterrupt()
+{
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+namespace detail {
+
+OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
+{
+    OutputTarget target;
+    target.path = path;
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) {
+            target.error = "open(" + path + "): " + describeError(code);
+            return target;
+        }
+    } else {
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && follow == FollowLinks::No) {
+            target.error = "open(" + path + "): not a regular file";
+            return target;
+        }
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            target.error = "open(" + path + "): " + describeError(ERROR_ACCESS_DENIED);
+            return target;
+        }
+        // Devices (NUL, CON) and pipes are written directly.
+        FileHandle probe(CreateFileW(toWide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (probe.valid() && GetFileType(probe.get()) != FILE_TYPE_DISK) {
+            if (follow == FollowLinks::No) {
+                target.error = "open(" + path + "): not a regular file";
+                return target;
+            }
+            target.kind = OutputTarget::Kind::Stream;
+            return target;
+        }
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            // The file the link leads to is replaced; the link stays.
+            wchar_t resolved[MAX_PATH + 8];
+            const DWORD length = probe.valid() ? GetFinalPathNameByHandleW(probe.get(), resolved, MAX_PATH + 8,
+                                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)
+                                               : 0;
+            if (length == 0 || length >= MAX_PATH + 8) {
+                target.kind = OutputTarget::Kind::Stream;
+                return target;
+            }
+            const std::wstring_view full(resolved, length);
+            target.path = fromWide(full.starts_with(L"\\\\?\\") ? full.substr(4) : full);
+        }
+        target.exists = true;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES && isDeviceName(path.substr(path.find_last_of("\\/") + 1))) {
+        target.kind = OutputTarget::Kind::Stream;
+        return target;
+    }
+    target.kind = OutputTarget::Kind::Replace;
+    FileHandle directory(openForInformation(toWide(directoryPart(target.path)), kShareAll, 0));
+    FILETIME written;
+    if (directory.valid() && GetFileTime(directory.get(), nullptr, nullptr, &written)) {
+        target.directoryTime.known = true;
+        target.directoryTime.seconds = static_cast<std::int64_t>(joinHalves(written.dwHighDateTime, written.dwLowDateTime));
+    }
+    return target;
+}
+
+std::FILE* openStreamed(const std::string& path, std::string& error)
+{
+    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+        error = "open(" + path + "): " + lastErrorText();
+        return nullptr;
+    }
+    return fileFromHandle(handle, "wb", error, path);
+}
+
+std::FILE* openForComparison(const std::string& path)
+{
+    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return nullptr;
+    std::string ignored;
+    return fileFromHandle(handle, "rb", ignored, path);
+}
+
+std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
+{
+    const std::string directory = directoryPart(target);
+    const std::string prefix = directory == "." ? std::string() : directory;
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = prefix + ".quilldex-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(GetTickCount() + attempt) + ".tmp";
+        const TemporaryLocked locked;
+        FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) {
+            if (GetLastError() == ERROR_FILE_EXISTS)
+                continue;
+            error = lastErrorText();
+            return nullptr;
+        }
+        std::FILE* file = fileFromHandle(handle, "wb", error, path);
+        if (file == nullptr) {
+            DeleteFileW(toWide(path).c_str());
+            return nullptr;
+        }
+        const std::wstring wide = toWide(path);
+        if (wide.size() < MAX_PATH + 32) {
+            std::wmemcpy(temporaryForInterrupt, wide.c_str(), wide.size() + 1);
+            temporaryForInterruptSet = true;
+        }
+        temporaryPath = path;
+        return file;
+    }
+    error = describeError(ERROR_FILE_EXISTS);
+    return nullptr;
+}
+
+bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
+{
+    const TemporaryLocked locked;
+    if (injectedFaultAt(FaultPoint::Rename)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        error = describeError(ERROR_WRITE_FAULT);
         return false;
     }
-    attach(file, true, path);
+    if (!MoveFileExW(toWide(temporaryPath).c_str(), toWide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = lastErrorText();
+        return false;
+    }
+    temporaryForInterruptSet = false;
     return true;
 }
+
+void removeTemporary(const std::string& temporaryPath)
+{
+    const TemporaryLocked locked;
+    DeleteFileW(toWide(temporaryPath).c_str());
+    temporaryForInterruptSet = false;
+}
+
+void restoreDirectoryTime(const std::string& target, const DirectoryTime& time)
+{
+    if (!time.known)
+        return;
+    FileHandle directory(CreateFileW(toWide(directoryPart(target)).c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!directory.valid())
+        return;
+    const auto ticks = static_cast<std::uint64_t>(time.seconds);
+    const FILETIME written{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    SetFileTime(directory.get(), nullptr, nullptr, &written);
+}
+
+}  // namespace detail
 
 bool OutputStream::openStandardOutput()
 {

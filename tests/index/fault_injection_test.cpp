@@ -201,6 +201,35 @@ TEST(FaultInjection, PermissionBitsAreHonouredWhereTheyApply)
     EXPECT_FALSE(fs::exists(tree.path("top/index.html")));
 }
 
+// An index file is replaced, never rewritten in place: what shares its
+// inode keeps the old bytes, and the file keeps its permission bits.
+TEST(FaultInjection, ReplacedIndexFilesKeepTheirModeAndLeaveOtherLinksAlone)
+{
+    for (const bool recursive : {false, true}) {
+        TempTree tree;
+        tree.file("top/a.txt");
+        const auto indexFile = tree.file("top/index.html", "old");
+        fs::permissions(indexFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        fs::create_hard_link(indexFile, tree.path("snapshot.html"));
+        fs::create_symlink(indexFile, tree.path("link.html"));
+
+        IndexOptions options = recursiveOptions();
+        options.recursive = recursive;
+        const ChangeDirectory inside(tree.path("top"));
+        if (recursive)
+            ASSERT_TRUE(exportRecursive(options));
+        else  // through a link: the file it leads to is replaced, the link stays
+            ASSERT_TRUE(exportSingle(tree.path("link.html").string(), options));
+        EXPECT_EQ(readFile(indexFile), index(recursive ? std::vector<std::string>{"..", "a.txt"}
+                                                         : std::vector<std::string>{"a.txt"}));
+        EXPECT_EQ(readFile(tree.path("snapshot.html")), "old") << recursive;
+        EXPECT_TRUE(fs::is_symlink(tree.path("link.html")));
+        EXPECT_EQ(fs::status(indexFile).permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        EXPECT_EQ(fs::hard_link_count(tree.path("snapshot.html")), 1u);
+    }
+}
+
 // Directories that go or change between the listing of their parent and
 // the walk's visit: the progress callback runs after each index is
 // written, while the names of the parent's subdirectories are held.

@@ -1,0 +1,21 @@
+// Failures injected into the output stream's system calls, so that tests
+// can see what a run does when a write, the flush, the close or the final
+// rename fails, without needing a disk that fails at that moment.
+#pragma once
+
+namespace quilldex::platform {
+
+enum class FaultPoint { Write, Flush, Close, Rename };
+
+// Makes the `nth` call at `point` from now on (1 is the next one) fail as
+// an input/output error would. One fault per point is armed at a time.
+void injectFault(FaultPoint point, int nth = 1);
+
+// Disarms every injected fault.
+void clearInjectedFaults();
+
+// Called by the platform layer before each call at `point`: true when this
+// call is to fail (errno is then set).
+bool injectedFaultAt(FaultPoint point);
+
+}  // namespace quilldex::platform
