@@ -8,10 +8,11 @@
 namespace quilldex::cli {
 
 const std::string_view kUsage =
-    "usage: quilldex-cli [-hlqrtV] [-m mask] [-o file] [-p prefix] [-s style]\n"
+    "usage: quilldex-cli [-hlqrtVx] [-m mask] [-o file] [-p prefix] [-s style]\n"
     "                    [--no-size] [--time] [--date] [--page] [--json]\n"
     "                    [--sort key] [--reverse] [--dirs-first]\n"
-    "                    [--exclude mask] [--no-hidden] [directory]\n";
+    "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
+    "                    [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -40,10 +41,17 @@ const std::string_view kHelp =
     "      --page             write a complete HTML page (sortable, with a\n"
     "                         filter box) instead of the table alone\n"
     "  -q, --quiet            show no progress\n"
+    "      --check            write nothing; print each index file that is missing\n"
+    "                         or out of date, and exit 1 if there is any\n"
+    "      --force            let a recursive run replace files of the index name\n"
+    "                         that quilldex-cli did not write (else kept, exit 1)\n"
+    "  -x, --one-file-system  enter no directory on another file system\n"
     "  -h, --help             show this help\n"
     "  -V, --version          show the version\n"
     "\n"
-    "Exit status: 0 success, 1 the index could not be written, 2 bad usage.\n";
+    "Exit status: 0 success (with --check: every index is up to date), 1 an\n"
+    "index could not be written or a directory was skipped (with --check: an\n"
+    "index is missing or out of date), 2 bad usage.\n";
 
 namespace {
 
@@ -61,6 +69,7 @@ constexpr OptionDefinition kOptions[] = {
     {'\0', "page", false},
     {'\0', "sort", true},   {'\0', "reverse", false},  {'\0', "dirs-first", false}, {'\0', "exclude", true},
     {'\0', "no-hidden", false}, {'\0', "json", false},
+    {'\0', "check", false}, {'\0', "force", false}, {'x', "one-file-system", false},
 };
 
 const OptionDefinition* findShort(char c)
@@ -172,6 +181,12 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         options.readTitles = true;
     } else if (name == "page") {
         options.form = OutputForm::Page;
+    } else if (name == "check") {
+        options.checkOnly = true;
+    } else if (name == "force") {
+        line.force = true;
+    } else if (name == "one-file-system") {
+        options.oneFileSystem = true;
     } else if (name == "quiet") {
         line.quiet = true;
     } else if (name == "help") {
@@ -283,6 +298,11 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
         return result;
     }
     line.options.outputName = name;
+    if (line.options.checkOnly && line.output == "-") {
+        result.error = "--check compares with a file and needs one: -o FILE or -r";
+        return result;
+    }
+    line.options.keepForeignFiles = line.options.recursive && !line.force;
     return result;
 }
 

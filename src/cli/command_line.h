@@ -19,6 +19,8 @@ struct CommandLine {
     bool outputGiven = false;
     std::string directory = ".";
     bool quiet = false;
+    // Replace index-named files that quilldex-cli did not write.
+    bool force = false;
     bool help = false;
     bool version = false;
 

@@ -2,6 +2,7 @@
 // of a tree, from the command line.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,25 +54,41 @@ std::string joinMarkedPath(const std::string& start, const std::string& output)
 }
 
 // A relative output path names a file relative to where the command was
-// started, not to the directory being indexed.
-std::string outputPathFromStart(const std::string& output)
+// started, not to the directory being indexed. Nothing when that directory
+// is gone: the file must not land in the indexed directory instead.
+std::optional<std::string> outputPathFromStart(const std::string& output)
 {
     namespace platform = quilldex::platform;
-    if (output == "-")
+    if (output == "-" || std::filesystem::path(output).is_absolute())
         return output;
     const auto start = platform::currentDirectory();
     if (!start)
-        return output;
+        return std::nullopt;
     if (platform::carriesMarkedCharacters(*start) || platform::carriesMarkedCharacters(output))
         return joinMarkedPath(*start, output);
     return (std::filesystem::path(*start) / std::filesystem::path(output)).string();
+}
+
+// A path relative to the top of the run, as seen from where the command was
+// started.
+std::string fromStart(const std::string& directory, const std::string& path)
+{
+    if (directory == ".")
+        return path;
+    const bool separated = directory.find_last_of(quilldex::platform::kPathSeparators) == directory.size() - 1;
+    return directory + (separated ? "" : "/") + path;
 }
 
 int run(const quilldex::cli::CommandLine& line)
 {
     namespace platform = quilldex::platform;
     quilldex::IndexOptions options = line.options;
-    const std::string outputPath = outputPathFromStart(line.output);
+    const auto outputPath = outputPathFromStart(line.output);
+    if (!outputPath && !options.recursive) {
+        printError("Could not create output file: open(" + line.output + "): " + platform::lastErrorText() +
+                   " (the directory the command was started in is gone)");
+        return kExitRunFailed;
+    }
 
     if (!platform::setCurrentDirectory(line.directory)) {
         printError("chdir(" + line.directory + "): " + platform::lastErrorText());
@@ -80,22 +97,30 @@ int run(const quilldex::cli::CommandLine& line)
     options.directory = platform::currentDirectory().value_or(line.directory);
 
     std::string reason;
+    quilldex::RunReport report;
     bool ok = false;
     if (options.recursive) {
         quilldex::cli::ProgressLine progressLine;
         quilldex::ProgressCallback progress;
-        if (!line.quiet && platform::standardErrorIsTerminal())
+        if (!line.quiet && !options.checkOnly && platform::standardErrorIsTerminal())
             progress = [&progressLine](const quilldex::RecursiveProgress& p) { progressLine.update(p); };
-        ok = quilldex::exportRecursive(options, progress, &reason);
+        ok = quilldex::exportRecursive(options, progress, &reason, &report);
         progressLine.finish();
     } else {
-        ok = quilldex::exportSingle(outputPath, options, &reason);
+        ok = quilldex::exportSingle(outputPath.value_or(line.output), options, &reason, &report);
     }
+    for (const std::string& problem : report.problems)
+        printError(problem);
     if (!ok) {
         printError("Could not create output file: " + reason);
         return kExitRunFailed;
     }
-    return kExitSuccess;
+    if (options.checkOnly) {
+        for (const std::string& stale : report.stale)
+            std::printf("%s\n", (options.recursive ? fromStart(line.directory, stale) : line.output).c_str());
+        return report.stale.empty() && report.problems.empty() ? kExitSuccess : kExitRunFailed;
+    }
+    return report.problems.empty() ? kExitSuccess : kExitRunFailed;
 }
 
 }  // namespace
@@ -111,6 +136,7 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     const quilldex::cli::CommandLine& line = parsed.commandLine;
+    quilldex::platform::removeTemporaryFilesOnInterrupt();
     if (line.help) {
         std::fputs(quilldex::cli::kUsage.data(), stdout);
         std::fputs("\n", stdout);

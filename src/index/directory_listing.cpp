@@ -295,10 +295,13 @@ void DirectoryListing::State::fillWindow()
     }
 }
 
-DirectoryListing::DirectoryListing(const IndexOptions& options) : state_(std::make_unique<State>(options))
+DirectoryListing::DirectoryListing(const IndexOptions& options, bool indexFileHere)
+    : state_(std::make_unique<State>(options))
 {
     state_->read();
     state_->sort();
+    if (indexFileHere && !state_->anyMatched)
+        state_->anyMatched = matchesAny(translate({options.fileMask}), options.outputName);
 }
 
 DirectoryListing::~DirectoryListing() = default;

@@ -15,8 +15,10 @@ namespace quilldex {
 class DirectoryListing {
 public:
     // Reads the current directory once, keeping only the names it shows or
-    // enters.
-    explicit DirectoryListing(const IndexOptions& options);
+    // enters. With `indexFileHere`, the index file being written lies in
+    // this directory and counts as a match of the mask even while it does
+    // not exist yet.
+    explicit DirectoryListing(const IndexOptions& options, bool indexFileHere = false);
     ~DirectoryListing();
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;

@@ -1,12 +1,15 @@
 // Single and recursive export runs.
 #include "index/export_runs.h"
 
+#include <array>
+#include <memory>
 #include <set>
 #include <vector>
 
 #include "index/directory_listing.h"
 #include "index/index_writer.h"
 #include "platform/platform.h"
+#include "version.h"
 
 namespace quilldex {
 
@@ -18,69 +21,152 @@ void setReason(std::string* reason, const std::string& text)
         *reason = text;
 }
 
+// A path for a message: one longer than 200 characters keeps its start and
+// its end, joined by "...", so that a line stays readable.
+std::string shortened(std::string path)
+{
+    constexpr std::size_t kLongest = 200;
+    if (path.size() <= kLongest)
+        return path;
+    constexpr std::size_t kKept = (kLongest - 3) / 2;
+    return path.substr(0, kKept) + "..." + path.substr(path.size() - kKept);
+}
+
+// "call(path): reason" with the stream's path replaced by `path`.
+std::string renamed(const std::string& error, const std::string& streamPath, const std::string& path)
+{
+    const std::string from = "(" + streamPath + "):";
+    const auto at = error.find(from);
+    if (at == std::string::npos)
+        return error;
+    return error.substr(0, at) + "(" + shortened(path) + "):" + error.substr(at + from.size());
+}
+
+// A directory of the walk that has subdirectories still to visit.
+struct Frame {
+    platform::DirectoryIdentity identity;
+    std::string name;  // as entered from its parent
+    std::size_t placeLength = 0;
+    std::vector<std::string> subdirectories;
+    std::size_t next = 0;
+    // Held at a few depths (0, 1, 2, 4, 8, ...): the way back when ".." no
+    // longer leads to the directory the walk came from.
+    std::unique_ptr<platform::SavedDirectory> held;
+};
+
+bool holdsAtDepth(std::size_t depth)
+{
+    return (depth & (depth - 1)) == 0;
+}
+
+enum class Outcome { Written, Kept, Failed };
+
 // Everything one recursive run keeps while it walks the tree.
 struct Walk {
     const IndexOptions& options;
     const ProgressCallback& progress;
+    RunReport& report;
     RecursiveProgress counts;
     // Every directory indexed so far, so that no link, junction or bind
     // mount can make the walk index a directory twice or loop.
     std::set<platform::DirectoryIdentity> visited;
-    // Set when the walk could not return to a directory it came from; the
-    // current directory is then unknown and the walk must stop at once.
-    bool lost = false;
-    std::string lostReason;
+    std::vector<Frame> stack;
+    // The current directory's place; its path grows and shrinks with the
+    // walk instead of being copied for each directory.
+    DirectoryPlace place;
+    std::string problem;
+
+    // The current directory relative to the top ("." for the top).
+    std::string directoryPath() const
+    {
+        return place.path.size() <= 1 ? std::string(".") : place.path.substr(1, place.path.size() - 2);
+    }
+    std::string indexPath() const { return place.path.substr(1) + options.outputName; }
 };
 
-// Writes the index of the current directory and hands back the
-// subdirectories to enter, from the same listing: each directory is read
-// once.
-bool writeIndexHere(Walk& walk, const DirectoryPlace& place, std::vector<std::string>& subdirectories,
-                    std::string* reason)
+// Whether the file of the index name here was written by this program (or
+// there is none), so that it may be replaced.
+bool mayReplace(const std::string& name)
 {
+    std::array<char, 1024> end;
+    const auto count = platform::readFileEnd(name, end.data(), end.size());
+    return !count || *count == 0 || endsLikeOwnIndex(std::string_view(end.data(), *count));
+}
+
+// Writes (or, for a check, compares) the index of the current directory and
+// hands back the subdirectories to enter, from the same listing.
+Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
+{
+    const IndexOptions& options = walk.options;
+    if (const std::string unreadable = platform::currentDirectoryUnreadable(); !unreadable.empty()) {
+        walk.problem = "opendir(" + shortened(walk.directoryPath()) + "): " + unreadable;
+        return Outcome::Failed;
+    }
+    if (options.keepForeignFiles && !options.checkOnly && !mayReplace(options.outputName)) {
+        walk.problem = "replace(" + shortened(walk.indexPath()) +
+                       "): kept, not written by " QUILLDEX_PRODUCT_NAME " (--force replaces it)";
+        DirectoryListing listing(options, true);
+        subdirectories = listing.subdirectories();
+        return Outcome::Kept;
+    }
     platform::OutputStream stream;
     // An index file is never written through a link planted in the tree.
-    if (!stream.open(walk.options.outputName, platform::FollowLinks::No)) {
-        setReason(reason, stream.error());
-        return false;
+    const bool opened = options.checkOnly ? stream.openComparison(options.outputName)
+                                          : stream.open(options.outputName, platform::FollowLinks::No);
+    if (!opened) {
+        walk.problem = renamed(stream.error(), options.outputName, walk.indexPath());
+        return Outcome::Failed;
     }
-    // Listed after the file is created, so that a mask that selects only
-    // the index name still finds a match, as it always did.
-    DirectoryListing listing(walk.options);
-    walk.counts.entries += writeIndex(stream, walk.options, listing, place);
+    DirectoryListing listing(options, true);
+    walk.counts.entries += writeIndex(stream, options, listing, walk.place);
     subdirectories = listing.subdirectories();
     if (!stream.close()) {
-        setReason(reason, stream.error());
-        return false;
+        walk.problem = renamed(stream.error(), options.outputName, walk.indexPath());
+        return Outcome::Failed;
     }
+    if (options.checkOnly && stream.changed())
+        walk.report.stale.push_back(walk.indexPath());
     ++walk.counts.directories;
     if (walk.progress)
         walk.progress(walk.counts);
-    return true;
+    return Outcome::Written;
 }
 
-bool visit(Walk& walk, const DirectoryPlace& place, std::string* reason)
+// Makes the directory of the last frame current again. ".." leads there
+// unless a directory on the way was moved or removed; then the walk goes
+// back from the nearest held directory by name, checking each step, and a
+// directory it cannot reach again is given up with what it had left.
+// False when not even the top can be reached.
+bool returnToLastFrame(Walk& walk)
 {
-    std::vector<std::string> names;
-    if (!writeIndexHere(walk, place, names, reason))
-        return false;
-    if (names.empty())
+    if (platform::setCurrentDirectory("..") && platform::currentDirectoryIdentity() == walk.stack.back().identity)
         return true;
-    const platform::SavedDirectory here;
-    if (!here.valid())
-        return true;  // Without a way back, the subtree stays unvisited.
-
-    for (const std::string& name : names) {
-        const auto identity = platform::enterSubdirectory(name);
-        if (!identity)
-            continue;  // Gone, replaced by a link, or no access.
-        if (walk.visited.insert(*identity).second)
-            visit(walk, DirectoryPlace{place.path + name + "/"}, nullptr);  // A failure is passed over.
-        if (walk.lost)
-            return true;
-        if (!here.restore()) {
-            walk.lost = true;
-            walk.lostReason = "chdir(" + name + "/..): " + platform::lastErrorText();
+    std::size_t base = walk.stack.size() - 1;
+    while (!(walk.stack[base].held && walk.stack[base].held->valid())) {
+        if (base == 0)
+            return false;
+        --base;
+    }
+    if (!walk.stack[base].held->restore() || platform::currentDirectoryIdentity() != walk.stack[base].identity) {
+        if (base == 0)
+            return false;
+        walk.stack.resize(base);
+        return returnToLastFrame(walk);
+    }
+    for (std::size_t i = base + 1; i < walk.stack.size(); ++i) {
+        const auto identity = platform::enterSubdirectory(walk.stack[i].name);
+        if (identity != walk.stack[i].identity) {
+            walk.place.path.resize(walk.stack[i].placeLength);
+            walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
+                                           "): moved or removed while its subdirectories were indexed");
+            if (identity) {
+                // Entered something else of that name: back to where it was
+                // entered from, which the loop reached just before.
+                walk.stack.resize(i);
+                return returnToLastFrame(walk);
+            }
+            walk.stack.resize(i);
+            walk.place.path.resize(walk.stack.back().placeLength);
             return true;
         }
     }
@@ -89,35 +175,134 @@ bool visit(Walk& walk, const DirectoryPlace& place, std::string* reason)
 
 }  // namespace
 
-bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason)
+bool endsLikeOwnIndex(std::string_view fileEnd)
 {
+    // The credit line of an HTML index, of any version, or the generator
+    // field of a data form.
+    constexpr std::string_view kCredit = "\">" QUILLDEX_PRODUCT_NAME " ";
+    constexpr std::string_view kGenerator = "\"generator\"";
+    const auto credit = fileEnd.rfind(kCredit);
+    if (credit != std::string_view::npos && fileEnd.find("</a></p>", credit) != std::string_view::npos)
+        return true;
+    const auto generator = fileEnd.find(kGenerator);
+    return generator != std::string_view::npos &&
+           fileEnd.find(QUILLDEX_PRODUCT_NAME, generator) != std::string_view::npos;
+}
+
+bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason,
+                  RunReport* report)
+{
+    const std::string where = options.directory.empty() ? std::string(".") : options.directory;
+    if (const std::string unreadable = platform::currentDirectoryUnreadable(); !unreadable.empty()) {
+        setReason(reason, "opendir(" + shortened(where) + "): " + unreadable);
+        return false;
+    }
     platform::OutputStream stream;
-    const bool opened = outputPath == "-" ? stream.openStandardOutput() : stream.open(outputPath);
+    bool opened = false;
+    if (outputPath == "-")
+        opened = stream.openStandardOutput();
+    else if (options.checkOnly)
+        opened = stream.openComparison(outputPath);
+    else
+        opened = stream.open(outputPath);
     if (!opened) {
         setReason(reason, stream.error());
         return false;
     }
-    writeIndexTable(stream, options);
+    // The index file counts as a match of the mask when it lies in the
+    // listed directory, as it did when it was created before the listing.
+    bool indexFileHere = false;
+    if (outputPath != "-") {
+        const auto separator = outputPath.find_last_of(platform::kPathSeparators);
+        const std::string directory = separator == std::string::npos ? "." : outputPath.substr(0, separator + 1);
+        const auto identity = platform::directoryIdentity(directory);
+        indexFileHere = identity && identity == platform::currentDirectoryIdentity();
+    }
+    DirectoryListing listing(options, indexFileHere);
+    writeIndex(stream, options, listing, DirectoryPlace{});
     if (!stream.close()) {
         setReason(reason, stream.error());
         return false;
     }
+    if (options.checkOnly && stream.changed() && report != nullptr)
+        report->stale.push_back(outputPath);
     return true;
 }
 
-bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress, std::string* reason)
+bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress, std::string* reason,
+                     RunReport* report)
 {
-    Walk walk{options, progress, {}, {}, false, {}};
-    const platform::SavedDirectory top;
-    if (const auto identity = platform::currentDirectoryIdentity())
-        walk.visited.insert(*identity);
-    if (!visit(walk, DirectoryPlace{}, reason))
+    RunReport ignored;
+    Walk walk{options, progress, report != nullptr ? *report : ignored, {}, {}, {}, {}, {}};
+    const auto topIdentity = platform::currentDirectoryIdentity();
+    auto top = std::make_unique<platform::SavedDirectory>();
+    if (!topIdentity || !top->valid()) {
+        setReason(reason, "open(.): " + platform::lastErrorText());
         return false;
-    if (walk.lost) {
-        // Put the process back where it started if that is still possible.
-        top.restore();
-        setReason(reason, walk.lostReason);
+    }
+    walk.visited.insert(*topIdentity);
+
+    std::vector<std::string> subdirectories;
+    if (indexHere(walk, subdirectories) == Outcome::Failed) {
+        setReason(reason, walk.problem);
         return false;
+    }
+    if (!walk.problem.empty())
+        walk.report.problems.push_back(walk.problem);
+    walk.stack.push_back(Frame{*topIdentity, {}, walk.place.path.size(), std::move(subdirectories), 0, std::move(top)});
+
+    while (!walk.stack.empty()) {
+        Frame& frame = walk.stack.back();
+        if (frame.next == frame.subdirectories.size()) {
+            std::unique_ptr<platform::SavedDirectory> held = std::move(frame.held);
+            walk.stack.pop_back();
+            if (walk.stack.empty()) {
+                // Back at the top, where the run started.
+                if (!held->restore()) {
+                    setReason(reason, "chdir(.): " + platform::lastErrorText());
+                    return false;
+                }
+                break;
+            }
+            walk.place.path.resize(walk.stack.back().placeLength);
+            if (!returnToLastFrame(walk)) {
+                setReason(reason, "chdir(" + shortened(walk.directoryPath()) +
+                                      "): the way back to the top of the run was lost");
+                return false;
+            }
+            continue;
+        }
+        const std::string name = frame.subdirectories[frame.next++];
+        const auto identity = platform::enterSubdirectory(name);
+        walk.place.path += name;
+        walk.place.path += '/';
+        if (!identity) {
+            walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
+                                           "): " + platform::lastErrorText());
+            walk.place.path.resize(frame.placeLength);
+            continue;
+        }
+        const bool otherDevice = options.oneFileSystem && identity->device != topIdentity->device;
+        Outcome outcome = Outcome::Failed;
+        walk.problem.clear();
+        if (!otherDevice && walk.visited.insert(*identity).second)
+            outcome = indexHere(walk, subdirectories);
+        if (!walk.problem.empty())
+            walk.report.problems.push_back(walk.problem);
+        if (outcome == Outcome::Failed) {
+            // Passed over with everything below it.
+            walk.place.path.resize(walk.stack.back().placeLength);
+            if (!returnToLastFrame(walk)) {
+                setReason(reason, "chdir(" + shortened(walk.directoryPath()) +
+                                      "): the way back to the top of the run was lost");
+                return false;
+            }
+            continue;
+        }
+        const std::size_t depth = walk.stack.size();
+        walk.stack.push_back(Frame{*identity, name, walk.place.path.size(), std::move(subdirectories), 0,
+                                   holdsAtDepth(depth) ? std::make_unique<platform::SavedDirectory>() : nullptr});
+        subdirectories.clear();
     }
     return true;
 }

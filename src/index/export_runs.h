@@ -5,15 +5,29 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "index/index_options.h"
 
 namespace quilldex {
 
+// What a run met besides success. Paths are relative to the directory the
+// run started in ("." for that directory itself).
+struct RunReport {
+    // One line per directory that could not be listed, entered or written,
+    // or whose index was kept: "call(path): reason".
+    std::vector<std::string> problems;
+    // For a check: the index files that are missing or would change.
+    std::vector<std::string> stale;
+};
+
 // Writes the index of the current directory to `outputPath` ("-" is the
 // standard output). False when the file cannot be created or any write to
 // it fails; `reason`, when given, then tells why ("call(path): reason").
-bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr);
+// With options.checkOnly, writes nothing and adds `outputPath` to
+// report->stale when it is missing or differs.
+bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr,
+                  RunReport* report = nullptr);
 
 // How far a recursive run has come.
 struct RecursiveProgress {
@@ -26,12 +40,18 @@ using ProgressCallback = std::function<void(const RecursiveProgress&)>;
 
 // Writes an index named `options.outputName` into the current directory and
 // into every directory below it, depth first, each directory's index before
-// those of its subdirectories. Subdirectories reached through links, ones
-// already visited and ones whose index cannot be written are passed over
-// with everything below them. False only when the top index fails (or the
-// walk could not return to a directory it came from). The current directory
-// is the same at the end as at the start.
+// those of its subdirectories. The walk keeps its own stack, so the depth
+// of the tree is bounded by memory only. Subdirectories reached through
+// links and ones already visited are passed over; a directory that cannot
+// be listed, entered or written is passed over with everything below it and
+// reported in `report`. False only when the top index fails (or the walk
+// could not return to the top). The current directory is the same at the
+// end as at the start.
 bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {},
-                     std::string* reason = nullptr);
+                     std::string* reason = nullptr, RunReport* report = nullptr);
+
+// Whether the last bytes of a file are those of an index this program
+// writes, so that a recursive run may replace it.
+bool endsLikeOwnIndex(std::string_view fileEnd);
 
 }  // namespace quilldex

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace quilldex {
 
 // How the Size column writes a byte count.
@@ -50,6 +52,14 @@ struct IndexOptions {
     SizeStyle sizeStyle = SizeStyle::Auto;
     bool recursive = false;
     OutputForm form = OutputForm::Fragment;
+    // Write nothing: only find the index files that are missing or differ
+    // from what a run would write.
+    bool checkOnly = false;
+    // A recursive run keeps a file of the output name that it did not write
+    // (a hand-written page) and reports it, instead of replacing it.
+    bool keepForeignFiles = false;
+    // A recursive run enters no directory on another device than the top.
+    bool oneFileSystem = false;
 
     // More masks: an entry is listed when it matches `fileMask` or any of
     // these.
@@ -68,10 +78,11 @@ struct IndexOptions {
     friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };
 
-// The file-name part of a path: the text after its last '/' or '\'.
+// The file-name part of a path: the text after its last separator ('/',
+// and on Windows also '\\').
 inline std::string fileNamePart(std::string_view path)
 {
-    const auto slash = path.find_last_of("/\\");
+    const auto slash = path.find_last_of(platform::kPathSeparators);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 

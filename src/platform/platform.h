@@ -174,7 +174,8 @@ std::optional<DirectoryIdentity> currentDirectoryIdentity();
 // Makes the subdirectory `name` of the current directory current, refusing
 // to follow a symbolic link or reparse point that stands there (it may have
 // replaced the directory since it was listed). Returns the identity of the
-// directory entered, or nothing, having changed nothing.
+// directory entered, or nothing, having changed nothing (lastErrorText()
+// then tells why).
 std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
 
 // Reads up to `capacity` bytes from the start of the regular file `name` in
@@ -182,6 +183,21 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
 // a regular file (a directory, a FIFO, a device) and anything that cannot be
 // opened gives 0; reading never blocks on such a file.
 std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity);
+
+// Reads the last bytes (up to `capacity`) of the regular file `name` in the
+// current directory, never through a link, into the start of `buffer` and
+// returns how many; nothing when no regular file of that name is there.
+std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity);
+
+// "" when the current directory can be listed, else why not.
+std::string currentDirectoryUnreadable();
+
+// The identity of the directory `path`, or nothing when there is none.
+std::optional<DirectoryIdentity> directoryIdentity(const std::string& path);
+
+// The bytes that separate the parts of a path: "/" on POSIX, where '\' is
+// an ordinary name character, and "\\/" on Windows.
+extern const std::string_view kPathSeparators;
 
 // Whether to write through a symbolic link that stands where the output
 // file is to be created.

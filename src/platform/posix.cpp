@@ -297,15 +297,48 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
     // O_NOFOLLOW makes the open fail if a symbolic link stands there now,
     // even one put there after the directory was listed.
     const FileDescriptor fd(::open(name.c_str(), kDirectoryHandleFlags | O_NOFOLLOW));
-    if (fd.get() < 0)
+    if (fd.get() < 0) {
+        // A link found where the directory was fails with ELOOP, which
+        // would tell the user of a loop there is none.
+        if (errno == ELOOP)
+            errno = ENOTDIR;
         return std::nullopt;
+    }
     struct stat status;
-    if (::fstat(fd.get(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (::fstat(fd.get(), &status) != 0)
         return std::nullopt;
+    if (!S_ISDIR(status.st_mode)) {
+        errno = ENOTDIR;
+        return std::nullopt;
+    }
     if (::fchdir(fd.get()) != 0)
         return std::nullopt;
     return identityOf(status);
 }
+
+std::string currentDirectoryUnreadable()
+{
+    DIR* directory = ::opendir(".");
+    if (directory == nullptr)
+        return lastErrorText();
+    // Some systems open a directory without read permission and fail only
+    // when it is read.
+    errno = 0;
+    const bool read = ::readdir(directory) != nullptr || errno == 0;
+    const std::string reason = read ? std::string() : lastErrorText();
+    ::closedir(directory);
+    return reason;
+}
+
+std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
+{
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return identityOf(status);
+}
+
+const std::string_view kPathSeparators = "/";
 
 // ---------------------------------------------------------------------------
 // Files
@@ -337,6 +370,18 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
         total += static_cast<std::size_t>(n);
     }
     return total;
+}
+
+std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity)
+{
+    const FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status;
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    const auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0));
+    const std::size_t wanted = std::min(size, capacity);
+    const ssize_t n = ::pread(fd.get(), buffer, wanted, static_cast<off_t>(size - wanted));
+    return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
 }
 
 // ---------------------------------------------------------------------------

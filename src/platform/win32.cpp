@@ -487,8 +487,10 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
     if (byName == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        ((info.dwFileAttributes | byName) & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        ((info.dwFileAttributes | byName) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        SetLastError(ERROR_DIRECTORY);
         return std::nullopt;
+    }
     const DirectoryIdentity identity = identityFrom(info);
     const auto parent = currentDirectory();
     if (!parent || !SetCurrentDirectoryW(wideName.c_str()))
@@ -500,6 +502,49 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
         return std::nullopt;
     }
     return identity;
+}
+
+std::string currentDirectoryUnreadable()
+{
+    WIN32_FIND_DATAA found;
+    FindHandle search(FindFirstFileA("*", &found));
+    if (!search.valid() && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return lastErrorText();
+    return {};
+}
+
+std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
+{
+    FileHandle directory(openForInformation(path.c_str(), kShareAll, 0));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return std::nullopt;
+    return identityFrom(info);
+}
+
+const std::string_view kPathSeparators = "\\/";
+
+std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity)
+{
+    if (isDeviceName(name))
+        return std::nullopt;
+    FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return std::nullopt;
+    const std::uint64_t size = joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
+    const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(size, capacity));
+    LARGE_INTEGER offset;
+    offset.QuadPart = static_cast<LONGLONG>(size - wanted);
+    DWORD read = 0;
+    if (!SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.get(), buffer, wanted, &read, nullptr))
+        return std::size_t{0};
+    return read;
 }
 
 // ---- Reading the start of a file ----

@@ -83,7 +83,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndNameTheBadValue)
         std::string message;
     } cases[] = {
         {{"--bogus"}, "unknown option: --bogus"},
-        {{"-x"}, "unknown option: -x"},
+        {{"-j"}, "unknown option: -j"},
         {{"-m"}, "option needs a value: -m"},
         {{"--output"}, "option needs a value: --output"},
         {{"-m", std::string(128, 'a')}, "mask longer than 127 characters"},

@@ -61,7 +61,9 @@ TEST(CliFaults, OutputThatCannotBeWrittenExitsWithOne)
     }
 }
 
-TEST(CliFaults, TreeFaultsBelowTheTopStillSucceed)
+// Every other index is written; the one directory whose index could not be
+// is named, and the exit status tells the run was partial.
+TEST(CliFaults, TreeFaultsBelowTheTopAreReportedAndTheRestIsIndexed)
 {
     TempTree tree;
     tree.file("top/page.html", "<title>Page</title>");
@@ -70,8 +72,8 @@ TEST(CliFaults, TreeFaultsBelowTheTopStillSucceed)
     ASSERT_EQ(mkfifo(tree.path("top/pipe.html").c_str(), 0600), 0);
     fs::create_directory_symlink("..", tree.path("top/loop"));
     const auto result = runCli("", {"-r", "-t", "-l", "--date"}, tree.path("top"));
-    EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.exitCode, 1) << result.standardError;
+    EXPECT_EQ(result.standardError, "quilldex-cli: open(blocked/index.html): Is a directory\n");
     EXPECT_TRUE(fs::is_regular_file(tree.path("top/index.html")));
     EXPECT_FALSE(fs::exists(tree.path("top/blocked/below/index.html")));
     EXPECT_FALSE(fs::exists(tree.path("index.html")));
