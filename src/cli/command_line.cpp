@@ -302,7 +302,6 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
         result.error = "--check compares with a file and needs one: -o FILE or -r";
         return result;
     }
-    line.options.keepForeignFiles = line.options.recursive && !line.force;
     return result;
 }
 

@@ -83,6 +83,7 @@ int run(const quilldex::cli::CommandLine& line)
 {
     namespace platform = quilldex::platform;
     quilldex::IndexOptions options = line.options;
+    options.keepForeignFiles = options.recursive && !line.force;
     const auto outputPath = outputPathFromStart(line.output);
     if (!outputPath && !options.recursive) {
         printError("Could not create output file: open(" + line.output + "): " + platform::lastErrorText() +

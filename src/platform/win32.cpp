@@ -506,8 +506,8 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
 
 std::string currentDirectoryUnreadable()
 {
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA("*", &found));
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(L"*", &found));
     if (!search.valid() && GetLastError() != ERROR_FILE_NOT_FOUND)
         return lastErrorText();
     return {};
@@ -515,7 +515,7 @@ std::string currentDirectoryUnreadable()
 
 std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
 {
-    FileHandle directory(openForInformation(path.c_str(), kShareAll, 0));
+    FileHandle directory(openForInformation(toWide(path), kShareAll, 0));
     BY_HANDLE_FILE_INFORMATION info;
     if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
@@ -529,7 +529,7 @@ std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, st
 {
     if (isDeviceName(name))
         return std::nullopt;
-    FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    FileHandle file(CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK ||
