@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "index/option_texts.h"
+
 namespace quilldex::cli {
 
 const std::string_view kUsage =
@@ -102,15 +104,16 @@ std::optional<SortKey> parseSortKey(std::string_view text)
 }
 
 // What is wrong with a mask given with `option`, or "".
-std::string checkMask(std::string_view option, std::string_view value)
+std::string maskError(std::string_view option, std::string_view value)
 {
-    if (value.size() > kMaxFileMaskLength)
+    switch (checkMask(value)) {
+    case TextProblem::TooLong:
         return std::string(option) + " longer than 127 characters: " + std::string(value);
-    // A mask with a directory part would list another directory than
-    // the one being indexed.
-    if (value.find_first_of("/\\:") != std::string_view::npos)
+    case TextProblem::HoldsPath:
         return std::string(option) + " must not name a directory: " + std::string(value);
-    return {};
+    default:
+        return {};
+    }
 }
 
 std::optional<SizeStyle> parseSizeStyle(std::string_view text)
@@ -139,12 +142,12 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
     } else if (name == "recursive") {
         options.recursive = true;
     } else if (name == "mask") {
-        if (auto error = checkMask("mask", value); !error.empty())
+        if (auto error = maskError("mask", value); !error.empty())
             return error;
         // Collected here; the first becomes fileMask once all are read.
         options.extraMasks.emplace_back(value);
     } else if (name == "exclude") {
-        if (auto error = checkMask("exclude mask", value); !error.empty())
+        if (auto error = maskError("exclude mask", value); !error.empty())
             return error;
         options.excludeMasks.emplace_back(value);
     } else if (name == "no-hidden") {
@@ -174,7 +177,7 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
     } else if (name == "links") {
         options.makeLinks = true;
     } else if (name == "prefix") {
-        if (value.size() > kMaxLinkPrefixLength)
+        if (checkLinkPrefix(value) == TextProblem::TooLong)
             return "prefix longer than 255 characters: " + std::string(value);
         options.linkPrefix = value;
     } else if (name == "titles") {
@@ -289,13 +292,16 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
         line.output = "-";
     }
     const std::string name = line.output == "-" ? std::string() : fileNamePart(line.output);
-    if (line.output != "-" && name.empty()) {
-        result.error = "output has no file name: " + line.output;
-        return result;
-    }
-    if (name.size() > kMaxOutputNameLength) {
-        result.error = "output file name longer than 255 characters: " + name;
-        return result;
+    if (line.output != "-") {
+        const TextProblem problem = checkOutputName(name);
+        if (problem == TextProblem::Empty) {
+            result.error = "output has no file name: " + line.output;
+            return result;
+        }
+        if (problem == TextProblem::TooLong) {
+            result.error = "output file name longer than 255 characters: " + name;
+            return result;
+        }
     }
     line.options.outputName = name;
     if (line.options.checkOnly && line.output == "-") {

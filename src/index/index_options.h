@@ -26,9 +26,9 @@ enum class SortKey {
     Time,     // last-write time
 };
 
-// The longest texts the front ends hand over. A front end cuts a longer
-// mask or prefix where it reads it, as an edit control of that length
-// would; an output name that long is refused rather than cut.
+// The longest texts the front ends hand over (option_texts.h checks them).
+// The dialog's edit controls take no more; the command line refuses a
+// longer text.
 inline constexpr std::size_t kMaxFileMaskLength = 127;
 inline constexpr std::size_t kMaxLinkPrefixLength = 255;
 inline constexpr std::size_t kMaxOutputNameLength = 255;

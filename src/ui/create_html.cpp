@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "index/export_runs.h"
+#include "index/option_texts.h"
 #include "resource.h"
 #include "ui/dialog_controls.h"
 #include "ui/save_dialog.h"
@@ -20,13 +21,6 @@ constexpr char kPrefixWarning[] =
     "You have specified both recursion AND link prefix text. This will lead to undesirable "
     "results if your end goal is to navigate a remote directory structure. I recommended "
     "entering NO link prefix text, so you can rely on relative browsing.";
-
-// A separator or drive colon would make the search list another directory
-// than the chosen one.
-bool maskHoldsPath(std::string_view mask)
-{
-    return mask.find_first_of("\\/:") != std::string_view::npos;
-}
 
 SizeStyle checkedSizeStyle(HWND dialog)
 {
@@ -67,7 +61,9 @@ bool onCreateHtml(HWND dialog, IndexOptions& options)
 
     options.fileMask = controlText(dialog, IDC_MASK, kMaxFileMaskLength);
     options.linkPrefix = controlText(dialog, IDC_PREFIX, kMaxLinkPrefixLength);
-    if (maskHoldsPath(options.fileMask)) {
+    // The controls take no longer texts, so a path is the one problem a
+    // mask can have here.
+    if (checkMask(options.fileMask) != TextProblem::None) {
         showError(dialog, "The file mask cannot hold a path (\\, / or :). Enter only a "
                           "pattern such as *.htm, and choose the directory with Browse.");
         return false;
