@@ -8,7 +8,8 @@ namespace quilldex::platform {
 
 // True when `a` is listed before `b`: "." and ".." first, then the names
 // with ASCII letters compared as capitals (as an NTFS listing orders them),
-// ties broken by the raw bytes. Windows lists in this order only on NTFS,
+// ties broken by the raw bytes; on Windows a character the code page lacks
+// after every character it holds, by code point. Windows lists in this order only on NTFS,
 // Wine and POSIX systems in the order of the host's file system, so every
 // search sorts its names with this.
 bool listsBefore(std::string_view a, std::string_view b);

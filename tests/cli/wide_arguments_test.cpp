@@ -52,7 +52,7 @@ TEST(WideArguments, DirectoryOutputMaskAndPrefixArriveExactly)
         std::string index;
     } cases[] = {
         {L"-l --no-size -o \u76ee\u9332.html \u65e5\u672c", "\xe7\x9b\xae\xe9\x8c\xb2.html",
-         header + cyrillicRow + asciiRow + testing::creditLine()},
+         header + asciiRow + cyrillicRow + testing::creditLine()},
         {L"-l --no-size -m \u041a\u0438* -o mask.html \u65e5\u672c", "mask.html",
          header + cyrillicRow + testing::creditLine()},
         {L"-l --no-size -m a.txt -p \u6587/ -o prefix.html \u65e5\u672c", "prefix.html",
