@@ -95,7 +95,12 @@ public:
     void writeFooter(platform::OutputStream& stream, const IndexOptions& options,
                      const ListingTotals& totals) override
     {
-        stream.write("</tbody>\n</table>\n<footer>\n<p>");
+        // The script runs once the table is complete. The credit line
+        // comes last, where a later run looks for it to know the file as
+        // one it wrote.
+        stream.write("</tbody>\n</table>\n<script>");
+        stream.write(kPageScript);
+        stream.write("</script>\n<footer>\n<p>");
         writeCount(stream, totals.directories, "directory", "directories");
         stream.write(", ");
         writeCount(stream, totals.files, "file", "files");
@@ -103,9 +108,7 @@ public:
         stream.write(sizeText(totals.fileBytes, false, options.sizeStyle).view());
         stream.write("</p>\n<p>Created by <a href=\"");
         stream.write(kHomePageUrl);
-        stream.write("\">" QUILLDEX_TITLE "</a></p>\n</footer>\n<script>");
-        stream.write(kPageScript);
-        stream.write("</script>\n</body>\n</html>\n");
+        stream.write("\">" QUILLDEX_TITLE "</a></p>\n</footer>\n</body>\n</html>\n");
     }
 
 private:

@@ -46,9 +46,9 @@ std::string pageStart(std::string_view path)
 
 std::string pageEnd(std::string_view totals)
 {
-    return "</tbody>\r\n</table>\r\n<footer>\r\n<p>" + std::string(totals) +
-           "</p>\r\n<p>Created by <a href=\"" QUILLDEX_HOME_PAGE "\">QUILLDEX 1.0.7</a></p>\r\n</footer>\r\n<script>" +
-           std::string(kPageScript) + "</script>\r\n</body>\r\n</html>\r\n";
+    return "</tbody>\r\n</table>\r\n<script>" + std::string(kPageScript) + "</script>\r\n<footer>\r\n<p>" +
+           std::string(totals) + "</p>\r\n<p>Created by <a href=\"" QUILLDEX_HOME_PAGE
+                                 "\">QUILLDEX 1.0.7</a></p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
 }
 
 // The page with each directory row's time as "T": a directory's time
