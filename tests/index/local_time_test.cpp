@@ -5,6 +5,8 @@
 // the run.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -53,6 +55,10 @@ TEST_F(LocalTimeWithSummerTime, EachDateUsesItsOwnOffset)
         // The date turns at local midnight, not at UTC midnight.
         {utc(2000y / December / 31, 23h, 30min), "00:30.00", "2001-01-01"},
         {utc(2001y / June / 30, 22h, 5min, 9s), "00:05.09", "2001-07-01"},
+        // Beyond the years 1601 to 9999, the nearest end of that range.
+        {utc(9999y / December / 31, 23h, 30min), "23:59.59", "9999-12-31"},
+        {std::numeric_limits<std::int64_t>::max(), "23:59.59", "9999-12-31"},
+        {std::numeric_limits<std::int64_t>::min(), "00:00.00", "1601-01-01"},
     };
     for (const auto& c : cases) {
         const auto local = platform::toLocalTime(c.utc);
