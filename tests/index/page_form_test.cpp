@@ -5,6 +5,7 @@
 #include <string>
 
 #include "index/directory_listing.h"
+#include "index/export_runs.h"
 #include "index/index_writer.h"
 #include "index/page_assets.h"
 #include "support/stream_capture.h"
@@ -140,6 +141,26 @@ TEST(PageForm, NamesShowInTheDeclaredEncodingAndLinkToTheFile)
                         "</a></td>"),
               std::string::npos)
         << page;
+}
+
+// A recursive run that keeps files it did not write knows its own by their
+// end: a page must end as one of its own.
+TEST(PageForm, ASecondRecursiveRunReplacesThePagesOfTheFirst)
+{
+    TempTree tree;
+    tree.file("top/sub/a.txt");
+    IndexOptions options = pageOptions();
+    options.recursive = true;
+    options.keepForeignFiles = true;
+    for (const char* added : {"top/sub/b.txt", "top/sub/c.txt"}) {
+        const ChangeDirectory inside(tree.path("top"));
+        RunReport report;
+        EXPECT_TRUE(exportRecursive(options, {}, nullptr, &report));
+        EXPECT_TRUE(report.problems.empty()) << ::testing::PrintToString(report.problems);
+        tree.file(added);
+    }
+    const std::string page = testing::readFile(tree.path("top/sub/index.html"));
+    EXPECT_NE(page.find("<td>b.txt</td>"), std::string::npos) << page;
 }
 
 TEST(PageForm, StyleAndScriptAreSmallAndAsciiOnly)
