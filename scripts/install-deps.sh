@@ -4,6 +4,7 @@
 # This is the one list of the packages the project uses.
 #   install-deps.sh native   compiler, CMake and Ninja: what run.sh needs
 #   install-deps.sh bench    also what bench/run.sh needs
+#   install-deps.sh format   clang-format, for scripts/format.sh
 #   install-deps.sh all      everything: also what ./test.sh needs
 set -eu
 
@@ -30,10 +31,11 @@ bench="libbenchmark-dev tree"
 
 case $want in
 native) packages=$native ;;
+format) packages=clang-format ;;
 bench) packages="$native $bench" ;;
 all) packages="$native $extra $bench" ;;
 *)
-	echo "usage: install-deps.sh [native|bench|all]" >&2
+	echo "usage: install-deps.sh [native|bench|format|all]" >&2
 	exit 2
 	;;
 esac

@@ -7,6 +7,8 @@ namespace quilldex::ui {
 
 inline constexpr char kHelpCaption[] = "Help for " QUILLDEX_PRODUCT_NAME;
 
+// Laid out by hand: one line of source for each line of the text.
+// clang-format off
 inline constexpr char helpText[] =
     QUILLDEX_TITLE ": Freeware utility for Win32\n"
     QUILLDEX_ATTRIBUTION "\n"
@@ -36,5 +38,6 @@ inline constexpr char helpText[] =
     "directory depth.\n"
     "(8) Press the Create HTML button to begin creating the output. Select an output "
     "filename, and click Save.";
+// clang-format on
 
 }  // namespace quilldex::ui
