@@ -43,8 +43,6 @@ int main(int argc, char** argv)
     }
     auto& program = quilldex::testing::ui::programUnderTest().path;
     program = quilldex::testing::ui::windowsPath(program);
-    auto& screenshot = quilldex::testing::ui::screenshotTarget();
-    screenshot = quilldex::testing::ui::windowsPath(screenshot);
     quilldex::testing::ui::prepareWine(quilldex::testing::ui::windowsPath(wineFonts));
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,5 @@
-// Where the driver saves the picture of the dialog as it first appears;
-// empty for none.
+// Where the driver saves the picture of the dialog as it first appears, as
+// a Unix path; empty for none.
 #pragma once
 
 #include <string>
