@@ -15,22 +15,20 @@ unsigned char foldCase(unsigned char c)
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
 
-// Where texts carry marked characters (Windows), a character the code page
-// lacks comes after every character it holds, and such characters follow
-// one another by code point, the order of their UTF-8 bytes. Elsewhere the
-// mark is a byte like any other.
-unsigned sortValue(unsigned char folded)
-{
-    static const bool marks = carriesMarkedCharacters(std::string_view(&kCharacterMark, 1));
-    return folded == static_cast<unsigned char>(kCharacterMark) && marks ? 0x100u : folded;
-}
-
 int rank(std::string_view name)
 {
     return name == "." ? 0 : name == ".." ? 1 : 2;
 }
 
 }  // namespace
+
+// After the mark come the character's UTF-8 bytes, so marked characters
+// follow one another by code point.
+unsigned byteSortValue(unsigned char byte)
+{
+    static const bool marks = carriesMarkedCharacters(std::string_view(&kCharacterMark, 1));
+    return byte == static_cast<unsigned char>(kCharacterMark) && marks ? 0x100u : foldCase(byte);
+}
 
 bool listsBefore(std::string_view a, std::string_view b)
 {
@@ -43,7 +41,7 @@ bool listsBefore(std::string_view a, std::string_view b)
         const unsigned char x = foldCase(static_cast<unsigned char>(a[i]));
         const unsigned char y = foldCase(static_cast<unsigned char>(b[i]));
         if (x != y)
-            return sortValue(x) < sortValue(y);
+            return byteSortValue(x) < byteSortValue(y);
     }
     if (a.size() != b.size())
         return a.size() < b.size();

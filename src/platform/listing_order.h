@@ -14,4 +14,10 @@ namespace quilldex::platform {
 // search sorts its names with this.
 bool listsBefore(std::string_view a, std::string_view b);
 
+// The value by which a byte of a name sorts, ASCII letters taken as
+// capitals: on Windows the mark of a character the code page lacks (see
+// marked_text.h) above every byte, so that such a character comes after
+// every character the code page holds; elsewhere the byte itself.
+unsigned byteSortValue(unsigned char byte);
+
 }  // namespace quilldex::platform

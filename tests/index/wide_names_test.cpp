@@ -75,6 +75,10 @@ TEST_F(WideNameRuns, RowsShowReferencesAndLinkUtf8)
     for (const auto& row : rows)
         expected += row;
     EXPECT_EQ(singleRun("list", options), expected + testing::creditLine());
+    // The natural order places them the same way.
+    options.sortKey = SortKey::Natural;
+    EXPECT_EQ(singleRun("list", options), expected + testing::creditLine());
+    options.sortKey = SortKey::Name;
 
     // The page names the code page and shows and links the same way, with
     // its own escapes.
