@@ -47,7 +47,7 @@ TEST(WideArguments, DirectoryOutputMaskAndPrefixArriveExactly)
     const std::string asciiRow = "<tr><td><a href=\"a.txt\">a.txt</a></td></tr>\r\n";
     const std::string header = testing::headerRow(false, false, false);
     const struct {
-        const wchar_t* arguments;
+        std::wstring arguments;
         const char* output;  // in UTF-8, relative to the tree
         std::string index;
     } cases[] = {
@@ -57,6 +57,10 @@ TEST(WideArguments, DirectoryOutputMaskAndPrefixArriveExactly)
          header + cyrillicRow + testing::creditLine()},
         {L"-l --no-size -m a.txt -p \u6587/ -o prefix.html \u65e5\u672c", "prefix.html",
          header + "<tr><td><a href=\"%e6%96%87/a.txt\">a.txt</a></td></tr>\r\n" + testing::creditLine()},
+        // An absolute output path, into the indexed directory: the index
+        // file is not listed.
+        {L"-l --no-size -o \"" + tree.root().wstring() + L"\\\u65e5\u672c\\\u7d76\u5bfe.html\" \u65e5\u672c",
+         "\xe6\x97\xa5\xe6\x9c\xac/\xe7\xb5\xb6\xe5\xaf\xbe.html", header + asciiRow + cyrillicRow + testing::creditLine()},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(runWide(c.arguments, tree.root()), 0u) << c.output;
