@@ -4,19 +4,18 @@
 // entry is asked for only when it is shown, or when the kind the read
 // reports is not enough to tell whether it is a directory.
 //
-// The status calls follow the order of the read where they can: a file
-// system answers them fastest in the order it keeps the names, and that
-// order is not the listing's. Sizes and times that the order itself needs
-// are taken while reading and kept with the name; otherwise they are taken
-// for a window of entries at a time, just before the entries are handed
-// out, so that the listing never holds more than a window of them.
+// A file system answers status calls fastest in the order it keeps the
+// names, which is not the listing's order. So sizes and times are taken
+// while reading and kept beside the names, as long as that costs little
+// memory; past kFactsAtReadLimit entries (directory_listing.h) they are dropped and taken again
+// as the entries are handed out, so that a huge directory costs little more
+// than its names. The size and time orders need them for every entry and
+// always keep them.
 #include "index/directory_listing.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <numeric>
 #include <string_view>
 
 #include "index/natural_order.h"
@@ -27,42 +26,32 @@ namespace quilldex {
 
 namespace {
 
+// A stored name: whether it is a directory in the top bit, the block it
+// lies in in the next 12 bits, its position there in the low 19. The order
+// of references is the order in which the names were added.
 using Reference = std::uint32_t;
+constexpr unsigned kPositionBits = 19;
+constexpr unsigned kBlockBits = 12;
+constexpr Reference kDirectoryBit = Reference{1} << 31;
 
-// Bits stored with each name.
-constexpr unsigned kIsDirectory = 1;
-constexpr unsigned kIsLink = 2;
-constexpr unsigned kHasFacts = 4;
+bool isDirectory(Reference reference)
+{
+    return (reference & kDirectoryBit) != 0;
+}
 
-// The size and time of an entry, taken ahead of handing it out.
-struct Facts {
-    std::uint64_t size = 0;
-    platform::UtcSeconds lastWriteTime = 0;
-};
-
-struct Record {
-    std::string_view name;
-    unsigned flags = 0;
-    Facts facts;
-};
-
-// The kept names, each as a record: two bytes holding its length and
-// flags, its bytes, and (with kHasFacts) its size and time. The records lie
-// in blocks that double in size up to 1 MiB, so that the store never copies
-// what it holds while it grows (which would hold the names twice for a
-// moment) and a small directory costs a small block. A reference holds the
-// block number in its high 12 bits and the position in the low 20; the
-// order of references is the order in which the names were added.
+// The kept names, each as its length and its bytes. A length below 255
+// takes one byte; a longer one (possible for Windows names) the byte 255
+// and two more. The names lie in blocks that double in size up to 512 KiB,
+// so that the store never copies what it holds while it grows (which would
+// hold the names twice for a moment) and a small directory costs a small
+// block. The store holds at most 2 GiB of names.
 class NameStore {
 public:
-    static constexpr std::size_t kMaxNameLength = 0x0FFF;
-
-    // False when the store is full (4 GiB of names) or the name too long.
-    bool add(std::string_view name, unsigned flags, const Facts* facts, Reference& reference)
+    // False when the store is full.
+    bool add(std::string_view name, bool directory, Reference& reference)
     {
-        const std::size_t size = 2 + name.size() + (facts != nullptr ? sizeof(Facts) : 0);
-        if (name.size() > kMaxNameLength)
-            return false;
+        const bool longName = name.size() >= 255;
+        const std::size_t size = (longName ? 3 : 1) + name.size();
         if (blocks_.empty() || used_ + size > blockSize_) {
             if (blocks_.size() == kMaxBlocks)
                 return false;
@@ -71,43 +60,103 @@ public:
             blocks_.push_back(std::make_unique<char[]>(blockSize_));
             used_ = 0;
         }
-        reference = static_cast<Reference>(((blocks_.size() - 1) << kPositionBits) | used_);
-        char* at = blocks_.back().get() + used_;
-        const unsigned header = static_cast<unsigned>(name.size()) | (flags << 12);
-        at[0] = static_cast<char>(header & 0xFF);
-        at[1] = static_cast<char>(header >> 8);
-        std::memcpy(at + 2, name.data(), name.size());
-        if (facts != nullptr)
-            std::memcpy(at + 2 + name.size(), facts, sizeof(Facts));
+        reference = static_cast<Reference>(((blocks_.size() - 1) << kPositionBits) | used_) |
+                    (directory ? kDirectoryBit : 0);
+        auto* at = reinterpret_cast<unsigned char*>(blocks_.back().get() + used_);
+        if (longName) {
+            *at++ = 255;
+            *at++ = static_cast<unsigned char>(name.size() & 0xFF);
+            *at++ = static_cast<unsigned char>(name.size() >> 8);
+        } else {
+            *at++ = static_cast<unsigned char>(name.size());
+        }
+        std::memcpy(at, name.data(), name.size());
         used_ += size;
         return true;
     }
 
-    Record at(Reference reference) const
+    std::string_view name(Reference reference) const
     {
-        const char* at = blocks_[reference >> kPositionBits].get() + (reference & kPositionMask);
-        const unsigned header = static_cast<unsigned char>(at[0]) | (static_cast<unsigned char>(at[1]) << 8);
-        Record record;
-        record.name = std::string_view(at + 2, header & kMaxNameLength);
-        record.flags = header >> 12;
-        if ((record.flags & kHasFacts) != 0)
-            std::memcpy(&record.facts, at + 2 + record.name.size(), sizeof(Facts));
-        return record;
+        const auto* at = reinterpret_cast<const unsigned char*>(blocks_[(reference >> kPositionBits) & kBlockMask].get() +
+                                                                (reference & kPositionMask));
+        std::size_t length = *at++;
+        if (length == 255) {
+            length = at[0] | (static_cast<std::size_t>(at[1]) << 8);
+            at += 2;
+        }
+        return {reinterpret_cast<const char*>(at), length};
     }
 
 private:
-    static constexpr unsigned kPositionBits = 20;
     static constexpr Reference kPositionMask = (Reference{1} << kPositionBits) - 1;
+    static constexpr Reference kBlockMask = (Reference{1} << kBlockBits) - 1;
     static constexpr std::size_t kMaxBlockSize = std::size_t{1} << kPositionBits;
-    static constexpr std::size_t kMaxBlocks = std::size_t{1} << (32 - kPositionBits);
+    static constexpr std::size_t kMaxBlocks = std::size_t{1} << kBlockBits;
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockSize_ = 4096;
     std::size_t used_ = 0;
 };
 
-// How many entries have their status taken in one window.
-constexpr std::size_t kWindowSize = 16384;
+// The first eight bytes of a name, ASCII letters as capitals, as one number
+// (0 bytes after a shorter name). Where two names' prefixes differ they
+// order the names as listsBefore does, so most comparisons of the name
+// order never touch the names themselves.
+std::uint64_t namePrefix(std::string_view name)
+{
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        auto byte = i < name.size() ? static_cast<unsigned char>(name[i]) : 0u;
+        if (byte >= 'a' && byte <= 'z')
+            byte -= 'a' - 'A';
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
+}
+
+// A shown entry with its size and time, packed into 24 bytes: the size and
+// the time take 48 bits each, which holds any size below 256 TiB and any
+// time within four million years of 1970. Larger values are held at those
+// bounds, for the order, and taken again when the entry is handed out.
+class Item {
+public:
+    Item(Reference r, std::string_view name, std::uint64_t bytes, platform::UtcSeconds seconds)
+        : prefix(namePrefix(name)), reference(r)
+    {
+        bytes = std::min(bytes, kMostBytes);
+        seconds = std::clamp(seconds, kEarliest, kLatest);
+        const auto t = static_cast<std::uint64_t>(seconds);
+        words_[0] = static_cast<std::uint32_t>(bytes);
+        words_[1] = static_cast<std::uint32_t>(((bytes >> 32) & 0xFFFF) | ((t >> 32) << 16));
+        words_[2] = static_cast<std::uint32_t>(t);
+    }
+    std::uint64_t bytes() const { return words_[0] | (std::uint64_t{words_[1] & 0xFFFF} << 32); }
+    platform::UtcSeconds seconds() const
+    {
+        // The high 16 bits of the time, sign-extended from bit 47.
+        const auto high = static_cast<std::int64_t>(static_cast<std::int16_t>(words_[1] >> 16));
+        return static_cast<platform::UtcSeconds>(static_cast<std::uint64_t>(high) << 32 | words_[2]);
+    }
+    // Whether the size or the time was held at a bound.
+    bool atBound() const
+    {
+        return bytes() == kMostBytes || seconds() == kEarliest || seconds() == kLatest;
+    }
+
+    std::uint64_t prefix;
+    Reference reference;
+
+private:
+    static constexpr std::uint64_t kMostBytes = (std::uint64_t{1} << 48) - 1;
+    static constexpr platform::UtcSeconds kEarliest = -(std::int64_t{1} << 47);
+    static constexpr platform::UtcSeconds kLatest = (std::int64_t{1} << 47) - 1;
+
+    std::uint32_t words_[3];
+};
+static_assert(sizeof(Item) == 24);
+
+// The most entries room is made for before reading.
+constexpr std::size_t kMostReserved = std::size_t{1} << 22;
 
 // "." and ".." first in every order.
 int rank(std::string_view name)
@@ -133,49 +182,82 @@ std::vector<platform::WildcardMask> translate(const std::vector<std::string>& ma
     return std::vector<platform::WildcardMask>(masks.begin(), masks.end());
 }
 
+// The masks of which an entry must match one to be listed.
+std::vector<std::string> selectingMasks(const IndexOptions& options)
+{
+    std::vector<std::string> masks{options.fileMask};
+    masks.insert(masks.end(), options.extraMasks.begin(), options.extraMasks.end());
+    return masks;
+}
+
 bool matchesAny(const std::vector<platform::WildcardMask>& masks, std::string_view name)
 {
     return std::any_of(masks.begin(), masks.end(), [name](const auto& mask) { return mask.matches(name); });
 }
 
-unsigned flagsOf(const platform::DirectoryEntry& entry)
+// What the order compares of an entry.
+struct SortView {
+    std::string_view name;
+    bool directory;
+    std::uint64_t size;  // 0 for a directory
+    platform::UtcSeconds time;
+    std::uint64_t prefix;  // namePrefix, or 0 where not known
+};
+
+// The name order, through the prefixes where both are known.
+bool nameBefore(const SortView& a, const SortView& b)
 {
-    return (entry.isDirectory ? kIsDirectory : 0) | (entry.isLink ? kIsLink : 0);
+    if (a.prefix != b.prefix && a.prefix != 0 && b.prefix != 0)
+        return a.prefix < b.prefix;
+    return platform::listsBefore(a.name, b.name);
 }
 
 }  // namespace
 
 struct DirectoryListing::State {
     const IndexOptions& options;
+    const std::size_t factsAtReadLimit;
     bool anyMatched = false;
     NameStore store;
+    // The shown entries: with their facts while `factsKept`, else as names.
+    bool factsKept = false;
+    std::vector<Item> items;
     std::vector<Reference> shown;
     std::vector<Reference> entered;
-    std::size_t nextShown = 0;
-    // The facts of shown[windowStart] onwards, and whether each was found.
-    std::vector<Facts> window;
-    std::vector<bool> windowFound;
-    std::size_t windowStart = 0;
+    std::size_t next = 0;
+    std::size_t reserve = 0;
 
-    explicit State(const IndexOptions& o) : options(o) {}
+    State(const IndexOptions& o, std::size_t limit) : options(o), factsAtReadLimit(limit) {}
 
     void read();
+    void dropFacts();
     void sort();
-    void fillWindow();
-    // Orders two shown entries; "." and ".." first whatever the order.
-    bool before(Reference a, Reference b) const;
-    bool keyBefore(const Record& a, const Record& b) const;
+    // Orders two shown entries other than "." and "..".
+    bool before(const SortView& a, const SortView& b) const;
+    bool keyBefore(const SortView& a, const SortView& b) const;
+    SortView view(const Item& item) const
+    {
+        const bool directory = isDirectory(item.reference);
+        return {store.name(item.reference), directory, directory ? 0 : item.bytes(), item.seconds(), item.prefix};
+    }
+    SortView view(Reference reference) const { return {store.name(reference), isDirectory(reference), 0, 0, 0}; }
 };
 
 void DirectoryListing::State::read()
 {
-    const bool factsFirst = sortsByFacts(options);
-    std::vector<std::string> masks{options.fileMask};
-    masks.insert(masks.end(), options.extraMasks.begin(), options.extraMasks.end());
-    const auto selected = translate(masks);
+    factsKept = needsFacts(options);
+    const auto selected = translate(selectingMasks(options));
     const auto excluded = translate(options.excludeMasks);
 
     platform::DirectoryReader reader;
+    // Room for every name from the start where the system tells how many
+    // there can be: a vector that grows holds its old and its new copy for
+    // a moment, and room not used costs no memory until it is touched.
+    reserve = std::min(reader.countHint(), kMostReserved);
+    if (factsKept)
+        items.reserve(sortsByFacts(options) ? reserve : std::min(reserve, factsAtReadLimit + 1));
+    else
+        shown.reserve(reserve);
     platform::DirectoryName found;
     platform::DirectoryEntry entry;
     while (reader.next(found)) {
@@ -187,41 +269,51 @@ void DirectoryListing::State::read()
         const bool matched = matchesAny(selected, found.name);
         anyMatched = anyMatched || matched;
         const bool showable = matched && found.name != "." && found.name != options.outputName;
+        // A recursive run may enter what the read did not call a file.
         const bool enterable = options.recursive && !dots && found.kind != platform::NameKind::File &&
                                found.kind != platform::NameKind::Link;
-        // A single run shows no directories, so the kind matters there too.
-        if (!(showable || enterable))
+        if (!showable && !enterable)
             continue;
 
         entry.name.assign(found.name);
         entry.isDirectory = found.kind == platform::NameKind::Directory;
         entry.isLink = found.kind == platform::NameKind::Link;
+        // A link, or a name of unknown kind, needs its status to tell a
+        // directory from a file.
         const bool kindUnknown = found.kind == platform::NameKind::Unknown || entry.isLink;
-        Facts facts;
-        bool haveFacts = false;
-        if ((showable && factsFirst) || kindUnknown) {
+        if ((showable && factsKept) || kindUnknown) {
             if (!platform::readEntryFacts(entry))
                 continue;  // Gone since the directory was read.
-            facts = Facts{entry.isDirectory ? 0 : entry.size, entry.lastWriteTime};
-            haveFacts = true;
         }
         const bool shows = showable && (options.recursive || !entry.isDirectory);
         const bool enters = options.recursive && !dots && entry.isDirectory && !entry.isLink;
         if (!shows && !enters)
             continue;
-        const bool keepFacts = shows && factsFirst && haveFacts;
         Reference reference;
-        if (!store.add(entry.name, flagsOf(entry) | (keepFacts ? kHasFacts : 0), keepFacts ? &facts : nullptr,
-                       reference))
+        if (!store.add(entry.name, entry.isDirectory, reference))
             continue;
-        if (shows)
+        if (shows && factsKept) {
+            items.emplace_back(reference, entry.name, entry.size, entry.lastWriteTime);
+            if (items.size() > factsAtReadLimit && !sortsByFacts(options))
+                dropFacts();
+        } else if (shows) {
             shown.push_back(reference);
+        }
         if (enters)
             entered.push_back(reference);
     }
 }
 
-bool DirectoryListing::State::keyBefore(const Record& a, const Record& b) const
+void DirectoryListing::State::dropFacts()
+{
+    shown.reserve(std::max(reserve, 2 * items.size()));
+    for (const Item& item : items)
+        shown.push_back(item.reference);
+    std::vector<Item>().swap(items);
+    factsKept = false;
+}
+
+bool DirectoryListing::State::keyBefore(const SortView& a, const SortView& b) const
 {
     switch (options.sortKey) {
     case SortKey::Name:
@@ -231,77 +323,60 @@ bool DirectoryListing::State::keyBefore(const Record& a, const Record& b) const
             return order < 0;
         break;
     case SortKey::Size:
-        if (a.facts.size != b.facts.size)
-            return a.facts.size < b.facts.size;
+        if (a.size != b.size)
+            return a.size < b.size;
         break;
     case SortKey::Time:
-        if (a.facts.lastWriteTime != b.facts.lastWriteTime)
-            return a.facts.lastWriteTime < b.facts.lastWriteTime;
+        if (a.time != b.time)
+            return a.time < b.time;
         break;
     }
-    return platform::listsBefore(a.name, b.name);
+    return nameBefore(a, b);
 }
 
-bool DirectoryListing::State::before(Reference a, Reference b) const
+bool DirectoryListing::State::before(const SortView& a, const SortView& b) const
 {
-    const Record x = store.at(a);
-    const Record y = store.at(b);
-    const int rankX = rank(x.name);
-    const int rankY = rank(y.name);
-    if (rankX != rankY || rankX < 2)
-        return rankX < rankY;
-    if (options.directoriesFirst) {
-        const bool directoryX = (x.flags & kIsDirectory) != 0;
-        const bool directoryY = (y.flags & kIsDirectory) != 0;
-        if (directoryX != directoryY)
-            return directoryX;
-    }
-    return options.reverseOrder ? keyBefore(y, x) : keyBefore(x, y);
+    if (options.directoriesFirst && a.directory != b.directory)
+        return a.directory;
+    return options.reverseOrder ? keyBefore(b, a) : keyBefore(a, b);
 }
 
 void DirectoryListing::State::sort()
 {
-    if (options.sortKey == SortKey::Name && !options.reverseOrder && !options.directoriesFirst) {
-        // The default order needs neither the flags nor the facts.
-        std::sort(shown.begin(), shown.end(), [this](Reference a, Reference b) {
-            return platform::listsBefore(store.at(a).name, store.at(b).name);
+    // "." and ".." come first in every order, so they are put there and
+    // the orders below need not look for them.
+    const auto dotsFirst = [this](auto& entries, auto nameOf) {
+        const auto rest = std::partition(entries.begin(), entries.end(),
+                                                [&](const auto& e) { return rank(store.name(nameOf(e))) < 2; });
+        std::sort(entries.begin(), rest, [&](const auto& a, const auto& b) {
+            return rank(store.name(nameOf(a))) < rank(store.name(nameOf(b)));
         });
+        return rest;
+    };
+    const auto itemsRest = dotsFirst(items, [](const Item& item) { return item.reference; });
+    const auto shownRest = dotsFirst(shown, [](Reference reference) { return reference; });
+
+    const auto byName = [this](Reference a, Reference b) { return platform::listsBefore(store.name(a), store.name(b)); };
+    const bool plain = options.sortKey == SortKey::Name && !options.reverseOrder && !options.directoriesFirst;
+    if (plain) {
+        std::sort(itemsRest, items.end(), [&](const Item& a, const Item& b) {
+            return a.prefix != b.prefix ? a.prefix < b.prefix : byName(a.reference, b.reference);
+        });
+        std::sort(shownRest, shown.end(), byName);
     } else {
-        std::sort(shown.begin(), shown.end(), [this](Reference a, Reference b) { return before(a, b); });
+        std::sort(itemsRest, items.end(), [this](const Item& a, const Item& b) { return before(view(a), view(b)); });
+        std::sort(shownRest, shown.end(), [this](Reference a, Reference b) { return before(view(a), view(b)); });
     }
-    std::sort(entered.begin(), entered.end(), [this](Reference a, Reference b) {
-        return platform::listsBefore(store.at(a).name, store.at(b).name);
-    });
+    std::sort(entered.begin(), entered.end(), byName);
 }
 
-void DirectoryListing::State::fillWindow()
-{
-    windowStart = nextShown;
-    const std::size_t count = std::min(kWindowSize, shown.size() - windowStart);
-    window.assign(count, Facts{});
-    windowFound.assign(count, false);
-    // The entries of the window in the order they were read.
-    std::vector<std::uint32_t> order(count);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [this](std::uint32_t a, std::uint32_t b) { return shown[windowStart + a] < shown[windowStart + b]; });
-    platform::DirectoryEntry entry;
-    for (const std::uint32_t i : order) {
-        entry.name.assign(store.at(shown[windowStart + i]).name);
-        if (platform::readEntryFacts(entry)) {
-            window[i] = Facts{entry.size, entry.lastWriteTime};
-            windowFound[i] = true;
-        }
-    }
-}
-
-DirectoryListing::DirectoryListing(const IndexOptions& options, bool indexFileHere)
-    : state_(std::make_unique<State>(options))
+DirectoryListing::DirectoryListing(const IndexOptions& options, bool indexFileHere, std::size_t factsAtReadLimit)
+    : state_(std::make_unique<State>(options, factsAtReadLimit))
 {
     state_->read();
     state_->sort();
     if (indexFileHere && !state_->anyMatched)
-        state_->anyMatched = matchesAny(translate({options.fileMask}), options.outputName);
+        state_->anyMatched = matchesAny(translate(selectingMasks(options)), options.outputName);
 }
 
 DirectoryListing::~DirectoryListing() = default;
@@ -314,31 +389,29 @@ bool DirectoryListing::anyMatched() const
 bool DirectoryListing::next(platform::DirectoryEntry& entry)
 {
     State& s = *state_;
+    if (s.factsKept) {
+        if (s.next == s.items.size())
+            return false;
+        const Item& item = s.items[s.next++];
+        entry.name.assign(s.store.name(item.reference));
+        entry.isDirectory = isDirectory(item.reference);
+        entry.isLink = false;
+        entry.size = item.bytes();
+        entry.lastWriteTime = item.seconds();
+        if (item.atBound())
+            platform::readEntryFacts(entry);
+        return true;
+    }
     const bool facts = needsFacts(s.options);
-    while (s.nextShown < s.shown.size()) {
-        const std::size_t index = s.nextShown++;
-        const Record record = s.store.at(s.shown[index]);
-        entry.name.assign(record.name);
-        entry.isDirectory = (record.flags & kIsDirectory) != 0;
-        entry.isLink = (record.flags & kIsLink) != 0;
+    while (s.next < s.shown.size()) {
+        const Reference reference = s.shown[s.next++];
+        entry.name.assign(s.store.name(reference));
+        entry.isDirectory = isDirectory(reference);
+        entry.isLink = false;
         entry.size = 0;
         entry.lastWriteTime = 0;
-        if (!facts)
-            return true;
-        if ((record.flags & kHasFacts) == 0) {
-            if (index >= s.windowStart + s.window.size()) {
-                s.nextShown = index;
-                s.fillWindow();
-                s.nextShown = index + 1;
-            }
-            if (!s.windowFound[index - s.windowStart])
-                continue;  // Gone since the directory was read.
-            entry.size = s.window[index - s.windowStart].size;
-            entry.lastWriteTime = s.window[index - s.windowStart].lastWriteTime;
-        } else {
-            entry.size = record.facts.size;
-            entry.lastWriteTime = record.facts.lastWriteTime;
-        }
+        if (facts && !platform::readEntryFacts(entry))
+            continue;  // Gone since the directory was read.
         return true;
     }
     return false;
@@ -349,7 +422,7 @@ std::vector<std::string> DirectoryListing::subdirectories()
     std::vector<std::string> names;
     names.reserve(state_->entered.size());
     for (const Reference reference : state_->entered)
-        names.emplace_back(state_->store.at(reference).name);
+        names.emplace_back(state_->store.name(reference));
     return names;
 }
 

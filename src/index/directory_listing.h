@@ -3,6 +3,7 @@
 // only code that holds a directory's names in memory.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,13 +13,20 @@
 
 namespace quilldex {
 
+// How many shown entries keep the size and time taken while reading: 24
+// bytes each, at most 4.75 MiB, so that with the program's own 3 MiB a
+// directory of any size costs at most its names and 8 MiB. Past that they
+// are taken again as the entries are handed out.
+inline constexpr std::size_t kFactsAtReadLimit = 4864 * 1024 / 24;
+
 class DirectoryListing {
 public:
     // Reads the current directory once, keeping only the names it shows or
     // enters. With `indexFileHere`, the index file being written lies in
-    // this directory and counts as a match of the mask even while it does
+    // this directory and counts as a match of the masks even while it does
     // not exist yet.
-    explicit DirectoryListing(const IndexOptions& options, bool indexFileHere = false);
+    explicit DirectoryListing(const IndexOptions& options, bool indexFileHere = false,
+                              std::size_t factsAtReadLimit = kFactsAtReadLimit);
     ~DirectoryListing();
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;
@@ -29,7 +37,8 @@ public:
     bool anyMatched() const;
 
     // Fills `entry` with the next entry to show, in listing order, with its
-    // size and time; false when there is none left.
+    // kind, size and time (isLink stays false); false when there is none
+    // left.
     bool next(platform::DirectoryEntry& entry);
 
     // The subdirectories a recursive walk enters, in name order: every real

@@ -99,6 +99,11 @@ public:
     // when there is none left (or the directory could not be read).
     bool next(DirectoryName& found);
 
+    // Roughly the most names the directory can hold, as the system tells
+    // it without reading them (from the directory's size: ext4, XFS and
+    // tmpfs give an upper bound), or 0. Only for reserving memory.
+    std::size_t countHint() const;
+
 private:
     struct State;
     std::unique_ptr<State> state_;

@@ -212,6 +212,17 @@ bool DirectoryReader::next(DirectoryName& found)
     return true;
 }
 
+std::size_t DirectoryReader::countHint() const
+{
+    // A directory entry takes at least 12 bytes of the directory's size on
+    // these file systems (ext4: 8 bytes and a name padded to 4).
+    constexpr off_t kSmallestEntry = 12;
+    struct stat status;
+    if (state_->directory == nullptr || ::fstat(::dirfd(state_->directory), &status) != 0 || status.st_size <= 0)
+        return 0;
+    return static_cast<std::size_t>(status.st_size / kSmallestEntry);
+}
+
 bool readEntryFacts(DirectoryEntry& entry)
 {
     const char* name = entry.name.c_str();

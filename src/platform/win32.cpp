@@ -362,6 +362,11 @@ bool DirectoryReader::next(DirectoryName& found)
     return true;
 }
 
+std::size_t DirectoryReader::countHint() const
+{
+    return 0;  // A search cannot tell before it has run.
+}
+
 bool readEntryFacts(DirectoryEntry& entry)
 {
     const std::wstring name = toWide(entry.name);

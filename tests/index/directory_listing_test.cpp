@@ -117,26 +117,50 @@ TEST(DirectoryListing, OrdersByEveryKeyReversedAndDirectoriesFirst)
     }
 }
 
-TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesPastAWindow)
+TEST(DirectoryListing, NameOrderIsTheSameWithAndWithoutSizes)
 {
-    // More entries than the listing takes the status of at once, created
-    // in an order unlike the listing's, each with its own size.
+    // Names that agree in their first bytes but for case, or differ only
+    // past them, or end within them: with sizes the listing compares a
+    // prefix of each name first.
     TempTree tree;
-    constexpr int kCount = 17000;
-    for (int i = kCount - 1; i >= 0; --i)
-        tree.file("f" + std::to_string(i), std::string(static_cast<std::size_t>(i % 97), 'x'));
+    const char* const names[] = {"backup_2020_b", "BACKUP_2020_a", "backup_2020", "Backup_2020_a", "backup_",
+                                 "backup", "backup_2020_a", "b", "backup_2020_a~", "backup_2020_\x7f", "backup 2", "backupz"};
+    for (const char* name : names)
+        tree.file(name);
     const ChangeDirectory inside(tree.root());
     IndexOptions options;
-    options.sortKey = SortKey::Natural;
-    DirectoryListing listing(options);
-    platform::DirectoryEntry entry;
-    int expected = 0;
-    while (listing.next(entry)) {
-        ASSERT_EQ(entry.name, "f" + std::to_string(expected));
-        ASSERT_EQ(entry.size, static_cast<std::uint64_t>(expected % 97)) << entry.name;
-        ++expected;
+    options.showSize = false;
+    const std::string withoutSizes = shown(options);
+    EXPECT_EQ(withoutSizes, "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a Backup_2020_a backup_2020_a "
+                            "backup_2020_a~ backup_2020_b backup_2020_\x7f");
+    options.showSize = true;
+    EXPECT_EQ(shown(options), withoutSizes);
+}
+
+TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
+{
+    // More entries than keep their facts from the read, created in an
+    // order unlike the listing's, each with its own size and time.
+    TempTree tree;
+    constexpr int kCount = 300;
+    for (int i = kCount - 1; i >= 0; --i)
+        testing::setLastWriteTime(tree.file("f" + std::to_string(i), std::string(static_cast<std::size_t>(i % 7), 'x')),
+                                  1000000000 + i);
+    const ChangeDirectory inside(tree.root());
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{100}, kFactsAtReadLimit}) {
+        IndexOptions options;
+        options.sortKey = SortKey::Natural;
+        DirectoryListing listing(options, false, limit);
+        platform::DirectoryEntry entry;
+        int expected = 0;
+        while (listing.next(entry)) {
+            ASSERT_EQ(entry.name, "f" + std::to_string(expected)) << "limit " << limit;
+            EXPECT_EQ(entry.size, static_cast<std::uint64_t>(expected % 7)) << entry.name << ", limit " << limit;
+            EXPECT_EQ(entry.lastWriteTime, 1000000000 + expected) << entry.name << ", limit " << limit;
+            ++expected;
+        }
+        EXPECT_EQ(expected, kCount) << "limit " << limit;
     }
-    EXPECT_EQ(expected, kCount);
 }
 
 TEST(DirectoryListing, MasksExclusionsAndHiddenEntriesInARecursiveRun)
