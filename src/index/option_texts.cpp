@@ -1,12 +1,25 @@
 #include "index/option_texts.h"
 
 #include "index/index_options.h"
+#include "platform/marked_text.h"
+#include "platform/platform.h"
 
 namespace quilldex {
 
+namespace {
+
+// A character outside the code page is carried as several bytes, but counts
+// as one character.
+std::size_t lengthOf(std::string_view text)
+{
+    return platform::carriesMarkedCharacters(text) ? platform::markedLength(text) : text.size();
+}
+
+}  // namespace
+
 TextProblem checkMask(std::string_view mask)
 {
-    if (mask.size() > kMaxFileMaskLength)
+    if (lengthOf(mask) > kMaxFileMaskLength)
         return TextProblem::TooLong;
     if (mask.find_first_of("/\\:") != std::string_view::npos)
         return TextProblem::HoldsPath;
@@ -15,14 +28,14 @@ TextProblem checkMask(std::string_view mask)
 
 TextProblem checkLinkPrefix(std::string_view prefix)
 {
-    return prefix.size() > kMaxLinkPrefixLength ? TextProblem::TooLong : TextProblem::None;
+    return lengthOf(prefix) > kMaxLinkPrefixLength ? TextProblem::TooLong : TextProblem::None;
 }
 
 TextProblem checkOutputName(std::string_view name)
 {
     if (name.empty())
         return TextProblem::Empty;
-    return name.size() > kMaxOutputNameLength ? TextProblem::TooLong : TextProblem::None;
+    return lengthOf(name) > kMaxOutputNameLength ? TextProblem::TooLong : TextProblem::None;
 }
 
 }  // namespace quilldex

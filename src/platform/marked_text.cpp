@@ -28,6 +28,15 @@ void appendMarkedCharacter(std::string& text, char32_t codePoint)
     appendUtf8(text, codePoint);
 }
 
+std::size_t markedLength(std::string_view text)
+{
+    std::size_t length = 0;
+    forEachMarkedPiece(
+        text, [&](std::string_view run) { length += run.size(); },
+        [&](char32_t codePoint) { length += codePoint > 0xFFFF ? 2 : 1; });
+    return length;
+}
+
 char32_t decodeUtf8(std::string_view text, std::size_t& at)
 {
     const auto first = static_cast<unsigned char>(text[at]);

@@ -33,6 +33,12 @@ void appendMarkedCharacter(std::string& text, char32_t codePoint);
 // moves on by one byte, so that decoding always ends.
 char32_t decodeUtf8(std::string_view text, std::size_t& at);
 
+// The length of a marked text in characters, as the limits of the options
+// count it: each byte of code-page text as one (as an ANSI edit control
+// counts), each marked character as the UTF-16 units it takes in a Windows
+// name (two outside the BMP).
+std::size_t markedLength(std::string_view text);
+
 // Calls `run` with each run of code-page text of a marked text, and
 // `character` with the code point of each marked character, in order.
 template <typename RunSink, typename CharacterSink>

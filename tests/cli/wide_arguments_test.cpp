@@ -66,6 +66,14 @@ TEST(WideArguments, DirectoryOutputMaskAndPrefixArriveExactly)
         EXPECT_EQ(runWide(c.arguments, tree.root()), 0u) << c.output;
         EXPECT_EQ(testing::readFile(tree.utf8Path(c.output)), c.index) << c.output;
     }
+    // A long output name is as long as its characters, not as the bytes
+    // that carry them: 100 characters of 4 bytes each are within 255.
+    std::wstring longName(100, L'\u65e5');
+    EXPECT_EQ(runWide(L"-o " + longName + L".html \u65e5\u672c", tree.root()), 0u);
+    std::string longUtf8;
+    for (int i = 0; i < 100; ++i)
+        longUtf8 += "\xe6\x97\xa5";
+    EXPECT_TRUE(fs::exists(tree.utf8Path(longUtf8 + ".html")));
     // A directory of such a name that is not there fails the run.
     EXPECT_EQ(runWide(L"-o missing.html \u7121\u3044", tree.root()), 1u);
     EXPECT_FALSE(fs::exists(tree.path("missing.html")));

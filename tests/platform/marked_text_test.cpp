@@ -63,6 +63,22 @@ TEST(MarkedText, CharactersComeBackBetweenTheRuns)
         EXPECT_EQ(pieces(c.text), c.expected) << c.text;
 }
 
+TEST(MarkedText, LengthCountsEachMarkedCharacterAsItsUtf16Units)
+{
+    const struct {
+        std::string text;
+        std::size_t length;
+    } cases[] = {
+        {"", 0},
+        {"caf\xe9.txt", 8},
+        {marked({0x65E5, 0x672C}) + ".txt", 6},
+        {marked({0x1F600}), 2},
+        {"a" + marked({0x3A9}) + "b", 3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(markedLength(c.text), c.length) << c.text;
+}
+
 TEST(MarkedText, Utf8OfEveryKindOfCodePoint)
 {
     const struct {
