@@ -17,4 +17,7 @@ void writeSizeCell(platform::OutputStream& stream, const platform::DirectoryEntr
 void writeTimeCell(platform::OutputStream& stream, const platform::LocalTime& localTime);
 void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& localTime);
 
+// The Size, Time and Date cells that the options switch on, in that order.
+void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options);
+
 }  // namespace quilldex

@@ -46,15 +46,7 @@ public:
         stream.write(kCellStart);
         writeNameCell(stream, entry, options);
         stream.write(kCellEnd);
-        if (options.showSize)
-            writeSizeCell(stream, entry, options.sizeStyle);
-        if (options.showTime || options.showDate) {
-            const platform::LocalTime localTime = platform::toLocalTime(entry.lastWriteTime);
-            if (options.showTime)
-                writeTimeCell(stream, localTime);
-            if (options.showDate)
-                writeDateCell(stream, localTime);
-        }
+        writeFactCells(stream, entry, options);
         stream.write(kRowEnd);
     }
 

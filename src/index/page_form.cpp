@@ -80,15 +80,7 @@ public:
         stream.write("\"><td>");
         writeNameCell(stream, entry, options);
         stream.write("</td>");
-        if (options.showSize)
-            writeSizeCell(stream, entry, options.sizeStyle);
-        if (options.showTime || options.showDate) {
-            const platform::LocalTime localTime = platform::toLocalTime(entry.lastWriteTime);
-            if (options.showTime)
-                writeTimeCell(stream, localTime);
-            if (options.showDate)
-                writeDateCell(stream, localTime);
-        }
+        writeFactCells(stream, entry, options);
         stream.write("</tr>\n");
     }
 

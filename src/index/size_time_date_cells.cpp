@@ -139,4 +139,17 @@ void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& lo
     writeCell(stream, dateText(localTime));
 }
 
+void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options)
+{
+    if (options.showSize)
+        writeSizeCell(stream, entry, options.sizeStyle);
+    if (options.showTime || options.showDate) {
+        const platform::LocalTime localTime = platform::toLocalTime(entry.lastWriteTime);
+        if (options.showTime)
+            writeTimeCell(stream, localTime);
+        if (options.showDate)
+            writeDateCell(stream, localTime);
+    }
+}
+
 }  // namespace quilldex
