@@ -107,7 +107,8 @@ private:
     void writeText(platform::OutputStream& stream, std::string_view text, TextSource source = TextSource::Name)
     {
         const auto write = [&](std::string_view piece) { stream.write(piece); };
-        if (!platform::carriesMarkedCharacters(text)) {
+        // A title is the file's bytes, never marked text.
+        if (source == TextSource::Title || !platform::carriesMarkedCharacters(text)) {
             forEachPageTextPiece(text, encoding_, source, write);
             return;
         }

@@ -143,6 +143,20 @@ TEST(PageForm, NamesShowInTheDeclaredEncodingAndLinkToTheFile)
         << page;
 }
 
+// A title is the document's bytes: a control byte in it is shown as the
+// page's encoding allows, never taken for the mark that Windows names use
+// for characters outside the code page.
+TEST(PageForm, TitleBytesAreNeverMarkedText)
+{
+    TempTree tree;
+    tree.file("t.html", "<title>a\x01" "b &amp; c</title>");
+    IndexOptions options = pageOptions();
+    options.readTitles = true;
+    const std::string shown = platform::textEncodingName() == "utf-8" ? "a\xEF\xBF\xBD" "b &amp; c" : "a\x01" "b &amp; c";
+    const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
+    EXPECT_NE(page.find("<td>" + shown + "</td>"), std::string::npos) << page;
+}
+
 // A recursive run that keeps files it did not write knows its own by their
 // end: a page must end as one of its own.
 TEST(PageForm, ASecondRecursiveRunReplacesThePagesOfTheFirst)
