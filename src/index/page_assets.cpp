@@ -23,7 +23,9 @@ const std::string_view kPageStyle =
     "th[aria-sort=ascending] button:after{content:\" \\25B2\"}"
     "th[aria-sort=descending] button:after{content:\" \\25BC\"}"
     "input{font:inherit;width:100%;box-sizing:border-box;padding:.4rem;margin:0 0 .6rem}"
-    "footer{margin-top:1rem;font-size:.9rem}";
+    "footer{margin-top:1rem;font-size:.9rem}"
+    "@media(max-width:30rem){body{padding:.5rem;font-size:.9rem}th,td{padding:.35rem .25rem}"
+    "td{overflow-wrap:break-word;word-break:break-word}}";
 
 // Rows carry their raw values: data-size (bytes, files only) and data-mtime
 // (seconds since 1970 UTC); the ".." row has class "up" and stays first,
