@@ -40,12 +40,14 @@ flat_files=$((200000 / scale))
 tree_dirs=$((20000 / scale))
 tree_files=$((200000 / scale))
 title_files=$((50000 / scale))
+million_files=$((1000000 / scale))
 
 echo "Generating data in $work ..."
 "$bin/bench/bench-make-data" flat "$work/flat" "$flat_files"
 "$bin/bench/bench-make-data" flat "$work/small" 1000
 "$bin/bench/bench-make-data" tree "$work/tree" "$tree_dirs" "$tree_files"
 "$bin/bench/bench-make-data" titles "$work/titles" "$title_files"
+"$bin/bench/bench-make-data" flat "$work/million" "$million_files"
 
 # run CASE TOOL COMMAND...: one timed run, its output to a file in the
 # temporary folder, its wall-clock and processor times appended to that
@@ -83,6 +85,9 @@ rounds() {
 tools_flat() {
 	run flat quilldex "$cli" --date "$work/flat"
 	run flat page "$cli" --page --date "$work/flat"
+	run flat natural "$cli" --date --sort natural "$work/flat"
+	run flat time "$cli" --date --sort time "$work/flat"
+	run flat dirsfirst "$cli" --date --dirs-first "$work/flat"
 	run flat floor "$floor" list "$work/flat"
 	run flat tree tree -H . -s -D -L 1 "$work/flat"
 	run flat find find "$work/flat" -maxdepth 1 -printf '%f %s %TY-%Tm-%Td\n'
@@ -126,7 +131,7 @@ echo
 echo "Median wall-clock and processor (user + system) times; ratios to the floor"
 printf '%-7s %-9s %9s %8s %9s %8s %11s\n' case tool "wall s" "/ floor" "cpu s" "/ floor" "/ quilldex"
 for case in flat tree titles; do
-	for tool in quilldex page floor tree find ls; do
+	for tool in quilldex page natural time dirsfirst floor tree find ls; do
 		[ -f "$work/times/$case-$tool" ] || continue
 		m=$(median "times/$case-$tool")
 		c=$(median "cpu/$case-$tool")
@@ -141,30 +146,41 @@ flat_q=$(median times/flat-quilldex)
 flat_f=$(median times/flat-floor)
 flat_t=$(median times/flat-tree)
 flat_p=$(median times/flat-page)
+flat_n=$(median times/flat-natural)
+flat_m=$(median times/flat-time)
+flat_d=$(median times/flat-dirsfirst)
 tree_q=$(median times/tree-quilldex)
 tree_f=$(median times/tree-floor)
 titles_q=$(median times/titles-quilldex)
 titles_f=$(median times/titles-floor)
 
-# Peak memory: the names of the big directory are the one thing the
-# program has to hold (it sorts them).
+# Peak memory: the names of a directory are the one thing the program has
+# to hold (it sorts them). The million-entry directory is measured with
+# /usr/bin/time -v as well, against the names' bytes alone.
 peak() { "$measure" "$work/out/peak.txt" "$cli" --date "$1" | awk '{ print $2 }'; }
+names_of() { ls -f "$1" | LC_ALL=C awk '{ n += length($0) } END { printf "%d", n / 1024 }'; }
 peak_small=$(peak "$work/small")
 peak_flat=$(peak "$work/flat")
-names_kib=$(ls -f "$work/flat" | awk '{ n += length($0) + 1 } END { printf "%d", n / 1024 }')
-allowed_kib=$((names_kib + 4096))
+peak_million=$(/usr/bin/time -v "$cli" --date "$work/million" 2>&1 >/dev/null |
+	awk -F': ' '/Maximum resident set size/ { print $2 }')
+names_kib=$(names_of "$work/flat")
+million_names_kib=$(names_of "$work/million")
+allowed_kib=$((million_names_kib + 8192))
 
 echo
-echo "Peak memory of quilldex-cli --date: 1000 entries $peak_small KiB, $flat_files entries $peak_flat KiB"
-echo "Names of the big directory: $names_kib KiB; growth allowed: names + 4096 KiB = $allowed_kib KiB"
+echo "Peak memory of quilldex-cli --date: 1000 entries $peak_small KiB, $flat_files entries $peak_flat KiB" \
+	"(names $names_kib KiB), $million_files entries $peak_million KiB (names $million_names_kib KiB)"
 echo
 echo "Targets:"
-echo "  one directory <= 1.5 x floor:    $(ratio "$flat_q" "$flat_f") x   $(holds "$flat_q" "$(awk -v f="$flat_f" 'BEGIN { print 1.5 * f }')")"
+echo "  one directory <= 1.2 x floor:    $(ratio "$flat_q" "$flat_f") x   $(holds "$flat_q" "$(awk -v f="$flat_f" 'BEGIN { print 1.2 * f }')")"
+for order in natural:$flat_n time:$flat_m dirs-first:$flat_d; do
+	echo "  --${order%%:*} <= 1.1 x the default order: $(ratio "${order#*:}" "$flat_q") x   $(holds "${order#*:}" "$(awk -v q="$flat_q" 'BEGIN { print 1.1 * q }')")"
+done
 echo "  full page <= 1.15 x the table:   $(ratio "$flat_p" "$flat_q") x   $(holds "$flat_p" "$(awk -v q="$flat_q" 'BEGIN { print 1.15 * q }')")"
 echo "  one directory >= 2 x faster than tree -H: $(ratio "$flat_t" "$flat_q") x   $(holds "$(awk -v q="$flat_q" 'BEGIN { print 2 * q }')" "$flat_t")"
-echo "  tree <= 1.5 x floor tree walk:   $(ratio "$tree_q" "$tree_f") x   $(holds "$tree_q" "$(awk -v f="$tree_f" 'BEGIN { print 1.5 * f }')")"
+echo "  tree <= 1.05 x floor tree walk:  $(ratio "$tree_q" "$tree_f") x   $(holds "$tree_q" "$(awk -v f="$tree_f" 'BEGIN { print 1.05 * f }')")"
 echo "  titles <= 1.3 x floor read loop: $(ratio "$titles_q" "$titles_f") x   $(holds "$titles_q" "$(awk -v f="$titles_f" 'BEGIN { print 1.3 * f }')")"
-echo "  peak memory growth <= names + 4 MiB: $((peak_flat - peak_small)) KiB   $(holds "$((peak_flat - peak_small))" "$allowed_kib")"
+echo "  peak memory of $million_files entries <= names + 8 MiB = $allowed_kib KiB: $peak_million KiB   $(holds "$peak_million" "$allowed_kib")"
 
 if [ "$micro" = 1 ]; then
 	echo

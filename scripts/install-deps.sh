@@ -27,7 +27,7 @@ extra="libgtest-dev mandoc dpkg-dev file
 	clang libclang-rt-14-dev
 	default-jre-headless chromium chromium-driver python3-selenium"
 # The microbenchmarks (Google Benchmark) and a listing tool to time against.
-bench="libbenchmark-dev tree"
+bench="libbenchmark-dev tree time"
 
 case $want in
 native) packages=$native ;;

@@ -155,7 +155,9 @@ private:
 };
 static_assert(sizeof(Item) == 24);
 
-// The most entries room is made for before reading.
+// A directory with this many entries to show gets room for as many as the
+// system says it can hold (few do; asking costs a call), up to a most.
+constexpr std::size_t kReserveFrom = 4096;
 constexpr std::size_t kMostReserved = std::size_t{1} << 22;
 
 // "." and ".." first in every order.
@@ -230,6 +232,7 @@ struct DirectoryListing::State {
     State(const IndexOptions& o, std::size_t limit) : options(o), factsAtReadLimit(limit) {}
 
     void read();
+    void reserveRoom(std::size_t hint);
     void dropFacts();
     void sort();
     // Orders two shown entries other than "." and "..".
@@ -250,14 +253,6 @@ void DirectoryListing::State::read()
     const auto excluded = translate(options.excludeMasks);
 
     platform::DirectoryReader reader;
-    // Room for every name from the start where the system tells how many
-    // there can be: a vector that grows holds its old and its new copy for
-    // a moment, and room not used costs no memory until it is touched.
-    reserve = std::min(reader.countHint(), kMostReserved);
-    if (factsKept)
-        items.reserve(sortsByFacts(options) ? reserve : std::min(reserve, factsAtReadLimit + 1));
-    else
-        shown.reserve(reserve);
     platform::DirectoryName found;
     platform::DirectoryEntry entry;
     while (reader.next(found)) {
@@ -292,6 +287,8 @@ void DirectoryListing::State::read()
         Reference reference;
         if (!store.add(entry.name, entry.isDirectory, reference))
             continue;
+        if (shows && items.size() + shown.size() == kReserveFrom)
+            reserveRoom(reader.countHint());
         if (shows && factsKept) {
             items.emplace_back(reference, entry.name, entry.size, entry.lastWriteTime);
             if (items.size() > factsAtReadLimit && !sortsByFacts(options))
@@ -302,6 +299,17 @@ void DirectoryListing::State::read()
         if (enters)
             entered.push_back(reference);
     }
+}
+
+void DirectoryListing::State::reserveRoom(std::size_t hint)
+{
+    // A vector that grows holds its old and its new copy for a moment;
+    // room not used costs no memory until it is touched.
+    reserve = std::min(hint, kMostReserved);
+    if (factsKept)
+        items.reserve(sortsByFacts(options) ? reserve : std::min(reserve, factsAtReadLimit + 1));
+    else
+        shown.reserve(reserve);
 }
 
 void DirectoryListing::State::dropFacts()
