@@ -51,8 +51,14 @@ public:
         writeText(stream, place.path);
         stream.write("</h1>\n");
         // The script keeps directories before files when the listing put
-        // them there.
-        stream.write(options.directoriesFirst ? "<table data-dirs-first>\n" : "<table>\n");
+        // them there. Rows listed by name, plainly or naturally, already
+        // stand in the order the Name column sorts by (or its reverse).
+        stream.write("<table");
+        if (options.directoriesFirst)
+            stream.write(" data-dirs-first");
+        if (options.sortKey == SortKey::Name || options.sortKey == SortKey::Natural)
+            stream.write(options.reverseOrder ? " data-name-order=\"-1\"" : " data-name-order=\"1\"");
+        stream.write(">\n");
         stream.write("<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th>");
         if (options.showSize)
             stream.write("<th scope=\"col\" data-sort=\"size\">Size</th>");

@@ -84,7 +84,7 @@ TEST(PageForm, WholePageOfADirectoryDeepInARecursiveRun)
         pageStart("/docs/deep/") +
         "<nav aria-label=\"Breadcrumbs\"><ol><li><a href=\"../../index.html\">Top</a></li>"
         "<li><a href=\"../index.html\">docs</a></li><li aria-current=\"page\">deep</li></ol></nav>\r\n"
-        "<h1>Index of /docs/deep/</h1>\r\n<table>\r\n"
+        "<h1>Index of /docs/deep/</h1>\r\n<table data-name-order=\"1\">\r\n"
         "<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th>"
         "<th scope=\"col\" data-sort=\"size\">Size</th></tr></thead>\r\n<tbody>\r\n"
         "<tr class=\"up\" data-mtime=\"T\"><td><a href=\"../index.html\">..</a></td><td>DIR</td></tr>\r\n"
@@ -108,7 +108,7 @@ TEST(PageForm, NothingMatchedStillGivesACompletePageWithoutLinksUp)
     const std::string expected =
         pageStart("/") +
         "<nav aria-label=\"Breadcrumbs\"><ol><li aria-current=\"page\">Top</li></ol></nav>\r\n"
-        "<h1>Index of /</h1>\r\n<table>\r\n"
+        "<h1>Index of /</h1>\r\n<table data-name-order=\"1\">\r\n"
         "<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th></tr></thead>\r\n<tbody>\r\n" +
         pageEnd("0 directories, 0 files, 0 bytes");
     EXPECT_EQ(pageOf(tree.root(), options, DirectoryPlace{}), expected);

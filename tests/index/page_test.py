@@ -268,6 +268,27 @@ class PageInBrowser(unittest.TestCase):
                 kinds = [name in directories for name in names]
                 self.assertEqual(kinds, sorted(kinds, reverse=True), (header, names))
 
+    def test_names_sort_in_the_order_the_listing_gave_them(self):
+        top = os.path.join(self.work, "orders")
+        os.mkdir(top)
+        for name, size in [("file10", 1), ("File1", 3), ("file2", 2)]:
+            write(os.path.join(top, name), size=size)
+        for order, expected in [
+                (["--sort", "natural"], ["File1", "file2", "file10"]),
+                (["--sort", "natural", "--reverse"], ["File1", "file2", "file10"]),
+                (["--sort", "name", "--reverse"], ["File1", "file10", "file2"]),
+                (["--sort", "size"], ["File1", "file10", "file2"])]:
+            with self.subTest(order=order):
+                page = os.path.join(self.work, "orders.html")
+                run_cli("--page", *order, "-o", page, top)
+                self.open(page)
+                button = self.header("Size").find_element("css selector", "button")
+                button.click()
+                self.header("Filename").find_element("css selector", "button").click()
+                self.assertEqual(self.names(), expected)
+                self.header("Filename").find_element("css selector", "button").click()
+                self.assertEqual(self.names(), expected[::-1])
+
     def test_screenshot(self):
         self.open(os.path.join(self.top, "index.html"))
         self.header("Size").find_element("css selector", "button").click()
