@@ -25,7 +25,10 @@ using TitleBuffer = std::array<char, kTitleReadSize>;
 // The title of the regular file `name` in the current directory, read into
 // `buffer` from the file's first bytes (the title points into it); nothing
 // when it has none or cannot be read (a directory, a FIFO or a device is
-// never read). The buffer is the caller's, so a row costs no allocation.
-std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer);
+// never read, nor a link that leads out of `top`, the top directory of the
+// run; empty: the current directory). The buffer is the caller's, so a row
+// costs no allocation.
+std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer,
+                                                  const std::string& top = {});
 
 }  // namespace quilldex

@@ -48,7 +48,7 @@ public:
         line_.append(utcTimestamp(entry.lastWriteTime));
         line_.push_back('"');
         if (options.readTitles && !entry.isDirectory) {
-            if (const auto title = readDocumentTitle(entry.name, titleBuffer_)) {
+            if (const auto title = readDocumentTitle(entry.name, titleBuffer_, options.directory)) {
                 line_.append(", \"title\": ");
                 appendJsonString(line_, platform::toUtf8(*title));
             }

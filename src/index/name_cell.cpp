@@ -67,7 +67,7 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
     std::optional<std::string_view> title;
     // A directory has no title to read, so it is spared the open call.
     if (options.readTitles && !entry.isDirectory)
-        title = readDocumentTitle(entry.name, buffer);
+        title = readDocumentTitle(entry.name, buffer, options.directory);
 
     if (options.makeLinks) {
         stream.write("<a href=\"");

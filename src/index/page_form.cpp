@@ -201,7 +201,7 @@ private:
         TitleBuffer buffer;
         std::optional<std::string_view> title;
         if (options.readTitles && !entry.isDirectory)
-            title = readDocumentTitle(entry.name, buffer);
+            title = readDocumentTitle(entry.name, buffer, options.directory);
         if (options.makeLinks) {
             stream.write("<a href=\"");
             writeLink(stream, options.linkPrefix, isPagePrefixSafe);

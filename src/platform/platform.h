@@ -184,10 +184,14 @@ std::optional<DirectoryIdentity> currentDirectoryIdentity();
 std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
 
 // Reads up to `capacity` bytes from the start of the regular file `name` in
-// the current directory and returns how many were read. Anything that is not
-// a regular file (a directory, a FIFO, a device) and anything that cannot be
-// opened gives 0; reading never blocks on such a file.
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity);
+// the current directory and returns how many were read. Only an entry that
+// is a regular file by its own status is read, and the file opened must be
+// that same file; a symbolic link is followed only to a regular file inside
+// `top` (an absolute directory; empty: the current directory). Anything else
+// (a directory, a FIFO, a device, a link leading out) gives 0, and reading
+// never blocks.
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity,
+                          const std::string& top = {});
 
 // Reads the last bytes (up to `capacity`) of the regular file `name` in the
 // current directory, never through a link, into the start of `buffer` and

@@ -368,16 +368,54 @@ const std::string_view kPathSeparators = "/";
 // ---------------------------------------------------------------------------
 // Files
 
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity)
+namespace {
+
+// Whether the canonical path `path` lies inside the directory `top`.
+bool liesInside(std::string_view path, std::string_view top)
 {
-    // O_NONBLOCK keeps the open from waiting for a writer on a FIFO, and
-    // O_NOCTTY keeps a terminal from becoming ours; anything but a regular
-    // file is then refused before a byte is read.
-    const FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (top == "/")
+        return path.size() > 1 && path.front() == '/';
+    return path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
+}
+
+}  // namespace
+
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top)
+{
+    // The entry's own status is taken before anything is opened, so that no
+    // device, FIFO or terminal is ever opened, and a link is followed only
+    // where it stays inside the top of the run.
+    struct stat own;
+    if (::lstat(name.c_str(), &own) != 0)
+        return 0;
+    std::string path = name;
+    if (S_ISLNK(own.st_mode)) {
+        char* resolved = ::realpath(name.c_str(), nullptr);
+        if (resolved == nullptr)
+            return 0;
+        path = resolved;
+        std::free(resolved);
+        std::string boundary = top;
+        if (boundary.empty()) {
+            char* current = ::realpath(".", nullptr);
+            if (current == nullptr)
+                return 0;
+            boundary = current;
+            std::free(current);
+        }
+        if (!liesInside(path, boundary) || ::stat(path.c_str(), &own) != 0)
+            return 0;
+    }
+    if (!S_ISREG(own.st_mode))
+        return 0;
+    // O_NONBLOCK and O_NOCTTY in case something else was put in its place;
+    // the check below then refuses it before a byte is read.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0)
         return 0;
     struct stat status;
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_dev != own.st_dev ||
+        status.st_ino != own.st_ino)
         return 0;
     // A file known to be shorter than the buffer is read in one call, not
     // one more to meet its end. Some system files report a size of 0 and
@@ -558,29 +596,39 @@ std::FILE* openForComparison(const std::string& path)
 std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
 {
     // A short name of its own, so that a target name of the greatest
-    // length still leaves room for it.
-    std::string path = directoryPart(target) + "/.quilldex-XXXXXX";
-    const InterruptsBlocked blocked;
-    FileDescriptor fd(::mkostemp(path.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = lastErrorText();
-        return nullptr;
+    // length still leaves room for it. O_EXCL refuses whatever stands at a
+    // name already, a link included, and another name is tried.
+    static unsigned counter = 0;
+    const std::string prefix = directoryPart(target) + "/.quilldex-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        std::string path = prefix + std::to_string(++counter) + "-" + std::to_string(now.tv_nsec % 1000000);
+        const InterruptsBlocked blocked;
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd.get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            error = lastErrorText();
+            return nullptr;
+        }
+        if (path.size() < sizeof temporaryForInterrupt) {
+            std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
+            temporaryForInterruptSet = 1;
+        }
+        std::FILE* file = ::fdopen(fd.get(), "wb");
+        if (file == nullptr) {
+            error = lastErrorText();
+            ::unlink(path.c_str());
+            temporaryForInterruptSet = 0;
+            return nullptr;
+        }
+        fd.release();
+        temporaryPath = std::move(path);
+        return file;
     }
-    ::fchmod(fd.get(), 0666 & ~currentUmask());
-    if (path.size() < sizeof temporaryForInterrupt) {
-        std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
-        temporaryForInterruptSet = 1;
-    }
-    std::FILE* file = ::fdopen(fd.get(), "wb");
-    if (file == nullptr) {
-        error = lastErrorText();
-        ::unlink(path.c_str());
-        temporaryForInterruptSet = 0;
-        return nullptr;
-    }
-    fd.release();
-    temporaryPath = std::move(path);
-    return file;
+    error = std::strerror(EEXIST);
+    return nullptr;
 }
 
 bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
@@ -589,11 +637,16 @@ bool renameOver(const std::string& temporaryPath, const std::string& target, std
     if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         // Owner first: changing it may clear the set-user-ID bits that the
         // mode then sets again.
-        if (::chown(temporaryPath.c_str(), old.st_uid, old.st_gid) != 0)
-            ::chown(temporaryPath.c_str(), static_cast<uid_t>(-1), old.st_gid);
-        ::chmod(temporaryPath.c_str(), old.st_mode & 07777);
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            if (::chown(temporaryPath.c_str(), old.st_uid, old.st_gid) != 0)
+                ::chown(temporaryPath.c_str(), static_cast<uid_t>(-1), old.st_gid);
+        }
+        static const mode_t newFileMode = 0666 & ~currentUmask();
+        if ((old.st_mode & 07777) != newFileMode || old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            ::chmod(temporaryPath.c_str(), old.st_mode & 07777);
     }
-    const InterruptsBlocked blocked;
+    // A signal between the rename and the record's end removes a name that
+    // no longer exists: harmless.
     if (injectedFaultAt(FaultPoint::Rename) || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
         error = lastErrorText();
         return false;
@@ -604,7 +657,6 @@ bool renameOver(const std::string& temporaryPath, const std::string& target, std
 
 void removeTemporary(const std::string& temporaryPath)
 {
-    const InterruptsBlocked blocked;
     ::unlink(temporaryPath.c_str());
     temporaryForInterruptSet = 0;
 }

@@ -565,15 +565,47 @@ std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, st
 
 // ---- Reading the start of a file ----
 
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity)
+namespace {
+
+// Whether the file open in `handle` lies inside the directory `top`
+// (compared without regard to case, as the file system does).
+bool liesInside(HANDLE handle, const std::string& top)
+{
+    wchar_t resolved[MAX_PATH + 8];
+    const DWORD length =
+        GetFinalPathNameByHandleW(handle, resolved, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= MAX_PATH + 8)
+        return false;
+    std::wstring path(resolved, length);
+    if (path.starts_with(L"\\\\?\\"))
+        path.erase(0, 4);
+    std::wstring boundary = toWide(top);
+    while (!boundary.empty() && (boundary.back() == L'\\' || boundary.back() == L'/'))
+        boundary.pop_back();
+    if (path.size() <= boundary.size() || path[boundary.size()] != L'\\')
+        return false;
+    return CompareStringOrdinal(path.data(), static_cast<int>(boundary.size()), boundary.data(),
+                                static_cast<int>(boundary.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top)
 {
     if (capacity == 0 || isDeviceName(name))
+        return 0;
+    const DWORD attributes = GetFileAttributesW(toWide(name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return 0;
     // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
     // fails here; pipes and character devices are refused before reading.
     FileHandle file(
         CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK)
+        return 0;
+    // A link is followed only to a file inside the top of the run.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        !liesInside(file.get(), top.empty() ? currentDirectory().value_or(std::string()) : top))
         return 0;
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, std::numeric_limits<DWORD>::max()));
     DWORD read = 0;

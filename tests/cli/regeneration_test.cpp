@@ -3,7 +3,9 @@
 // not write are kept, and a partial run says so.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -24,10 +26,13 @@ namespace fs = std::filesystem;
 
 const fs::path kProgram = QUILLDEX_CLI_PATH;
 
+// Runs quilldex-cli through the shell, after the shell commands `before`,
+// under a time limit so that a run that hangs fails (124).
 CommandResult runCli(const std::vector<std::string>& arguments, const fs::path& where,
-                     const std::string& before = "")
+                     const std::string& before = "", int seconds = 60)
 {
-    std::vector<std::string> shellArguments{"60", "/bin/sh", "-c", before + "exec \"$0\" \"$@\"", kProgram.string()};
+    std::vector<std::string> shellArguments{std::to_string(seconds), "/bin/sh", "-c", before + "exec \"$0\" \"$@\"",
+                                            kProgram.string()};
     shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
     return runCommand("/usr/bin/timeout", shellArguments, where);
 }
@@ -143,6 +148,80 @@ TEST(Regeneration, ADirectoryThatCanBeEnteredButNotListedIsReportedAndKeepsItsIn
     EXPECT_FALSE(fs::exists(tree.path("top/locked/below/index.html")));
     EXPECT_TRUE(fs::exists(tree.path("top/a/index.html")));
     EXPECT_TRUE(fs::exists(tree.path("top/z/index.html")));
+}
+
+// A chain of directories made, read and removed through two descriptors at
+// a time, since its paths are far longer than the system accepts.
+class DeepChain {
+public:
+    DeepChain(const fs::path& top, int levels) : top_(top), levels_(levels)
+    {
+        int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 1; i <= levels && fd >= 0; ++i) {
+            mkdirat(fd, "d", 0755);
+            const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+            fd = child;
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+
+    ~DeepChain()
+    {
+        int fd = bottom();
+        for (int i = levels_; i >= 0 && fd >= 0; --i) {
+            unlinkat(fd, "index.html", 0);
+            if (i < levels_)
+                unlinkat(fd, "d", AT_REMOVEDIR);
+            const int parent = i > 0 ? openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+            close(fd);
+            fd = parent;
+        }
+    }
+
+    // How many levels, from the top down, hold an index file.
+    int levelsIndexed() const
+    {
+        int count = 0;
+        int fd = open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i <= levels_ && fd >= 0; ++i) {
+            if (faccessat(fd, "index.html", F_OK, 0) == 0)
+                ++count;
+            const int child = i < levels_ ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+            close(fd);
+            fd = child;
+        }
+        return count;
+    }
+
+private:
+    int bottom() const
+    {
+        int fd = open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i < levels_ && fd >= 0; ++i) {
+            const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+            fd = child;
+        }
+        return fd;
+    }
+
+    fs::path top_;
+    int levels_;
+};
+
+TEST(Regeneration, ATreeThirtyThousandLevelsDeepIsIndexedWithFewDescriptors)
+{
+    constexpr int kLevels = 30000;
+    TempTree tree;
+    tree.dir("top");
+    const DeepChain chain(tree.path("top"), kLevels);
+    // About 15 s of processor time under the sanitizers; the limit leaves
+    // room for a machine busy with other work.
+    const auto result = runCli({"-r", "-q"}, tree.path("top"), "ulimit -n 64 && ", 600);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.substr(0, 2000);
+    EXPECT_EQ(chain.levelsIndexed(), kLevels + 1);
 }
 
 TEST(Regeneration, ARelativeOutputWhoseStartDirectoryIsGoneWritesNothing)

@@ -57,6 +57,41 @@ TEST(TitlesPosix, FifosAndDevicesAreNeverRead)
                   testing::creditLine());
 }
 
+// A link is read for a title only where it leads to a file inside the top
+// of the run, from whatever depth; one leading out shows its name.
+TEST(TitlesPosix, LinksAreFollowedForTitlesOnlyInsideTheTop)
+{
+    NoHang guard;
+    TempTree tree;
+    tree.file("secret.html", "<title>Secret</title>");
+    tree.file("top/page.html", "<title>Top</title>");
+    tree.file("top/sub/own.html", "<title>Own</title>");
+    std::filesystem::create_symlink("../page.html", tree.path("top/sub/up.html"));
+    std::filesystem::create_symlink("../../secret.html", tree.path("top/sub/out.html"));
+    std::filesystem::create_symlink(tree.path("secret.html"), tree.path("top/sub/absolute.html"));
+    std::filesystem::create_symlink("../../top/page.html", tree.path("top/sub/round.html"));
+    std::filesystem::create_symlink("/dev/zero", tree.path("top/sub/device.html"));
+
+    IndexOptions options;
+    options.outputName = "index.html";
+    options.readTitles = true;
+    options.showSize = false;
+    options.recursive = true;
+    options.directory = std::filesystem::canonical(tree.path("top")).string();
+    testing::ChangeDirectory cd(tree.path("top"));
+    ASSERT_TRUE(exportRecursive(options));
+    EXPECT_EQ(testing::readFile(tree.path("top/sub/index.html")),
+              testing::headerRow(false, false, false) +
+                  "<tr><td>..</td></tr>\r\n"
+                  "<tr><td>absolute.html</td></tr>\r\n"
+                  "<tr><td>device.html</td></tr>\r\n"
+                  "<tr><td>out.html</td></tr>\r\n"
+                  "<tr><td>Own</td></tr>\r\n"
+                  "<tr><td>Top</td></tr>\r\n"
+                  "<tr><td>Top</td></tr>\r\n" +
+                  testing::creditLine());
+}
+
 TEST(NameCellPosix, RecursiveLinksWithOddBytesResolve)
 {
     TempTree tree;
