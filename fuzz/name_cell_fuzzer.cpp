@@ -38,6 +38,24 @@ std::string referenceEscape(std::string_view name)
     return out;
 }
 
+// The prefix keeps its bytes but those that could leave the attribute.
+std::string referencePrefix(std::string_view prefix)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : prefix) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= ' ' || b == 0x7F || c == '"' || c == '<' || c == '>') {
+            out += '%';
+            out += hex[b / 16];
+            out += hex[b % 16];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string referenceDisplay(std::string_view name)
 {
     std::string out;
@@ -93,9 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     entry.isDirectory = (flags & 2) != 0;
     std::string cell = referenceDisplay(name);
     if (options.makeLinks) {
-        std::string target = std::string(prefix) + escaped;
+        std::string target = referencePrefix(prefix) + escaped;
         if (entry.isDirectory)
-            target += "/" + std::string(outputName);
+            target += "/" + referenceEscape(outputName);
         cell = "<a href=\"" + target + "\">" + cell + "</a>";
     }
     expectEqual("writeNameCell", writtenNameCell(entry, options), withCrLf(cell));

@@ -20,26 +20,30 @@ void writeLinkTarget(platform::OutputStream& stream, const std::string& name)
         forEachEscapedPiece(name, write);
 }
 
-// A link prefix is the user's URL text, written as it is. Where it carries
+// A link prefix is the user's URL text, written as it is but for the bytes
+// that could end the attribute or the tag, or break the URL: '"', '<', '>',
+// control bytes and space are percent-escaped, so that "http://a/?q=1#x"
+// keeps working and no prefix can leave its attribute. Where it carries
 // characters the code page lacks, it goes in as UTF-8 like the names, with
-// only the bytes outside ASCII escaped, so that its own '/', ':' and '%'
-// keep their meaning.
+// the bytes outside ASCII escaped as well.
 void writeLinkPrefix(platform::OutputStream& stream, const std::string& prefix)
 {
-    if (!platform::carriesMarkedCharacters(prefix)) {
-        stream.write(prefix);
-        return;
-    }
     static constexpr char kHex[] = "0123456789abcdef";
-    for (const char c : platform::toUtf8(prefix)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            stream.write(c);
-        } else {
-            const char escape[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
-            stream.write(std::string_view(escape, 3));
-        }
+    const bool marked = platform::carriesMarkedCharacters(prefix);
+    const std::string text = marked ? platform::toUtf8(prefix) : prefix;
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool escaped = byte <= ' ' || byte == 0x7F || byte == '"' || byte == '<' || byte == '>' ||
+                             (marked && byte >= 0x80);
+        if (!escaped)
+            continue;
+        stream.write(std::string_view(text).substr(runStart, i - runStart));
+        const char escape[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+        stream.write(std::string_view(escape, 3));
+        runStart = i + 1;
     }
+    stream.write(std::string_view(text).substr(runStart));
 }
 
 // Each character the code page lacks as a numeric character reference, which
@@ -75,10 +79,8 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
         writeLinkTarget(stream, entry.name);
         if (entry.isDirectory) {
             stream.write('/');
-            if (platform::carriesMarkedCharacters(options.outputName))
-                writeLinkTarget(stream, options.outputName);
-            else
-                stream.write(options.outputName);
+            // Escaped like any name: a '#' or '?' in it would end the path.
+            writeLinkTarget(stream, options.outputName);
         }
         stream.write("\">");
     }

@@ -93,7 +93,10 @@ TEST_F(NameCellTest, LinksAndTitlesOnAndOff)
     }
 }
 
-TEST_F(NameCellTest, PrefixAndOutputNamePassUnchanged)
+// The prefix keeps every byte a URL needs; only those that could leave the
+// attribute or break the URL are escaped. The output name is escaped like
+// any name, so that a '#' in it does not end the path.
+TEST_F(NameCellTest, PrefixKeepsItsUrlBytesAndTheOutputNameIsEscaped)
 {
     auto options = cellOptions(true, false, "pub/");
     EXPECT_EQ(nameCell(dirEntry("sub"), options), "<a href=\"pub/sub/index.html\">sub</a>");
@@ -101,8 +104,13 @@ TEST_F(NameCellTest, PrefixAndOutputNamePassUnchanged)
 
     options = cellOptions(true, true, "http://host/a b&c?\"/");
     options.outputName = "list&x.htm";
-    EXPECT_EQ(nameCell(dirEntry("sub"), options), "<a href=\"http://host/a b&c?\"/sub/list&x.htm\">sub</a>");
-    EXPECT_EQ(nameCell(fileEntry("a&b.txt"), options), "<a href=\"http://host/a b&c?\"/a%26b.txt\">Ampersand</a>");
+    EXPECT_EQ(nameCell(dirEntry("sub"), options), "<a href=\"http://host/a%20b&c?%22/sub/list%26x.htm\">sub</a>");
+    EXPECT_EQ(nameCell(fileEntry("a&b.txt"), options), "<a href=\"http://host/a%20b&c?%22/a%26b.txt\">Ampersand</a>");
+
+    options = cellOptions(true, false, "https://h/%7e/?q=1#x:<script>\t\x7f\xe9");
+    options.outputName = "a#b.html";
+    EXPECT_EQ(nameCell(dirEntry("sub"), options),
+              "<a href=\"https://h/%7e/?q=1#x:%3cscript%3e%09%7f\xe9sub/a%23b.html\">sub</a>");
 }
 
 // Such names exist only where the file system allows them; the cell does
