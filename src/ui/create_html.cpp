@@ -1,5 +1,6 @@
 #include "ui/create_html.h"
 
+#include <string>
 #include <string_view>
 
 #include "index/export_runs.h"
@@ -44,6 +45,15 @@ void showDone(HWND dialog, const char* text)
 void showWarning(HWND dialog, const char* text)
 {
     showMessage(dialog, text, "Warning", MB_ICONWARNING);
+}
+
+// One box for all the directories a recursive run skipped: how many, and
+// the first of them with its reason.
+std::string skippedWarning(const RunReport& report)
+{
+    const std::size_t count = report.problems.size();
+    return (count == 1 ? std::string("1 directory was") : std::to_string(count) + " directories were") +
+           " skipped; their indexes were not written. The first:\n" + report.problems.front();
 }
 
 }  // namespace
@@ -92,8 +102,11 @@ bool onCreateHtml(HWND dialog, IndexOptions& options)
     options.sizeStyle = checkedSizeStyle(dialog);
 
     if (options.recursive) {
-        if (exportRecursive(options)) {
+        RunReport report;
+        if (exportRecursive(options, {}, nullptr, &report)) {
             showDone(dialog, "Recursive indexes have been saved");
+            if (!report.problems.empty())
+                showWarning(dialog, skippedWarning(report).c_str());
             return true;
         }
     } else if (exportSingle(outputPath, options)) {

@@ -139,6 +139,29 @@ TEST_F(DialogTest, RecursiveRunWithPrefixWarnsTwiceAndWritesIntoEveryDirectory)
                   creditLine());
 }
 
+// A directory whose index cannot be written does not fail the run: the
+// success box comes, then one warning naming the directory.
+TEST_F(DialogTest, RecursiveRunThatSkipsADirectorySucceedsAndWarnsOnce)
+{
+    tree.file("top/x.txt", "x");
+    tree.dir("top/blocked/idx.html/keep");
+    tree.file("top/fine/y.txt", "y");
+    start(tree.path("top"));
+
+    click(dialog(), IDC_RECURSIVE);
+    pressButton(dialog(), IDOK);
+    expectMessage("Warning", kRecursiveWarning, true);
+    ASSERT_NE(typeOutputPath(tree.path("top/idx.html")), nullptr);
+    expectMessage("Done", "Recursive indexes have been saved", false);
+    expectMessage("Warning",
+                  "1 directory was skipped; their indexes were not written. The first:\n"
+                  "open(blocked/idx.html): Access denied",
+                  true);
+    EXPECT_FALSE(program->shows("Warning"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(tree.path("top/idx.html")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(tree.path("top/fine/idx.html")));
+}
+
 TEST_F(DialogTest, RecursiveRunWithoutPrefixWarnsOnceAndCancellingWritesNothing)
 {
     tree.file("x.txt", "x");
