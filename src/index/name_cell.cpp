@@ -1,8 +1,10 @@
 #include "index/link_text.h"
 #include "index/document_title.h"
-#include "index/cell_texts.h"
 #include "index/cell_writers.h"
 #include "platform/marked_text.h"
+
+#include <charconv>
+#include <cstdint>
 
 namespace quilldex {
 
@@ -54,11 +56,11 @@ void writeMarkedName(platform::OutputStream& stream, std::string_view name)
     platform::forEachMarkedPiece(
         name, [&](std::string_view run) { forEachDisplayPiece(run, write); },
         [&](char32_t codePoint) {
-            ShortText reference;
-            reference.append("&#");
-            reference.appendNumber(codePoint);
-            reference.append(';');
-            stream.write(reference.view());
+            char reference[16] = "&#";
+            const auto number = static_cast<std::uint32_t>(codePoint);
+            char* const end = std::to_chars(reference + 2, reference + sizeof reference - 1, number).ptr;
+            *end = ';';
+            stream.write(std::string_view(reference, static_cast<std::size_t>(end + 1 - reference)));
         });
 }
 

@@ -150,8 +150,8 @@ std::string fromWide(std::wstring_view wide)
 {
     std::string text;
     text.reserve(wide.size());
-    const bool plain = std::all_of(wide.begin(), wide.end(),
-                                   [](wchar_t unit) { return unit < 0x80 && unit != kCharacterMark; });
+    const bool plain =
+        std::all_of(wide.begin(), wide.end(), [](wchar_t unit) { return unit < 0x80 && unit != kCharacterMark; });
     if (plain) {
         for (const wchar_t unit : wide)
             text += static_cast<char>(unit);

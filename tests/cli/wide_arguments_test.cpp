@@ -60,7 +60,8 @@ TEST(WideArguments, DirectoryOutputMaskAndPrefixArriveExactly)
         // An absolute output path, into the indexed directory: the index
         // file is not listed.
         {L"-l --no-size -o \"" + tree.root().wstring() + L"\\\u65e5\u672c\\\u7d76\u5bfe.html\" \u65e5\u672c",
-         "\xe6\x97\xa5\xe6\x9c\xac/\xe7\xb5\xb6\xe5\xaf\xbe.html", header + asciiRow + cyrillicRow + testing::creditLine()},
+         "\xe6\x97\xa5\xe6\x9c\xac/\xe7\xb5\xb6\xe5\xaf\xbe.html",
+         header + asciiRow + cyrillicRow + testing::creditLine()},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(runWide(c.arguments, tree.root()), 0u) << c.output;

@@ -91,18 +91,18 @@ TEST_F(WideNameRuns, RowsShowReferencesAndLinkUtf8)
     // JSON writes every name in UTF-8, the code page's characters too.
     options.form = OutputForm::Json;
     const auto json = singleRun("list", options);
-    for (const char* name :
-         {"\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt", "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2.txt",
-          "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt", "\xf0\x9f\x98\x80.txt", "caf\xc3\xa9.txt", "\xc3\xa4\xe6\x97\xa5.txt"})
+    for (const char* name : {"\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1.txt",
+                             "\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2.txt", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
+                             "\xf0\x9f\x98\x80.txt", "caf\xc3\xa9.txt", "\xc3\xa4\xe6\x97\xa5.txt"})
         EXPECT_NE(json.find("{\"name\": \"" + std::string(name) + "\", \"type\": \"file\""), std::string::npos)
-            << name << "\n" << json;
+            << name << "\n"
+            << json;
     options.form = OutputForm::Fragment;
 
     options.readTitles = true;
     options.fileMask = "*.txt";
     const auto withTitles = singleRun("list", options);
-    EXPECT_NE(withTitles.find(linkRow("%e6%97%a5%e6%9c%ac%e8%aa%9e.txt", "Japanese")), std::string::npos)
-        << withTitles;
+    EXPECT_NE(withTitles.find(linkRow("%e6%97%a5%e6%9c%ac%e8%aa%9e.txt", "Japanese")), std::string::npos) << withTitles;
 }
 
 TEST_F(WideNameRuns, JsonTitlesAreUtf8AndNamesNeedNoBytes)

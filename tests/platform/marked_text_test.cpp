@@ -55,7 +55,9 @@ TEST(MarkedText, CharactersComeBackBetweenTheRuns)
         // Broken marked texts still end: a mark at the end, and a mark
         // before a byte that starts no UTF-8 sequence or a cut-off one.
         {"a\x01", "[a]"},
-        {"\x01\xff" "b", "<FF>[b]"},
+        {"\x01\xff"
+         "b",
+         "<FF>[b]"},
         {"\x01\xe6\x97", "<E6>[\x97]"},
         {"\x01\xc0\xaf", "<C0>[\xaf]"},
     };
