@@ -104,7 +104,7 @@ Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
     }
     if (options.keepForeignFiles && !options.checkOnly && !mayReplace(options.outputName)) {
         walk.problem = "replace(" + shortened(walk.indexPath()) +
-                       "): kept, not written by " QUILLDEX_PRODUCT_NAME " (--force replaces it)";
+                       "): kept, not written by this program (--force replaces it)";
         DirectoryListing listing(options, true);
         subdirectories = listing.subdirectories();
         return Outcome::Kept;

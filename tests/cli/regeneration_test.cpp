@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <map>
 #include <string>
@@ -222,6 +228,134 @@ TEST(Regeneration, ATreeThirtyThousandLevelsDeepIsIndexedWithFewDescriptors)
     const auto result = runCli({"-r", "-q"}, tree.path("top"), "ulimit -n 64 && ", 600);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.substr(0, 2000);
     EXPECT_EQ(chain.levelsIndexed(), kLevels + 1);
+}
+
+// A run ended by a signal while it writes: the moment its temporary file
+// appears (seen through inotify), the signal is sent.
+TEST(Regeneration, ARunEndedBySignalKeepsTheOldIndexAndLeavesNoTemporaryFile)
+{
+    TempTree tree;
+    for (int i = 0; i < 20000; ++i)
+        tree.file("top/file-" + std::to_string(i) + ".txt");
+    tree.file("top/index.html", "the old index");
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, tree.path("top").c_str(), IN_CREATE), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            ::chdir(tree.path("top").c_str());
+            execl(kProgram.c_str(), "quilldex-cli", "--time", "--date", "-s", "bytes", "-o", "index.html",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        bool sent = false;
+        alignas(inotify_event) char events[4096];
+        pollfd ready{watch, POLLIN, 0};
+        while (!sent && poll(&ready, 1, 30000) == 1) {
+            const ssize_t n = read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->len > 0 && std::string_view(event->name).starts_with(".quilldex-") && !sent) {
+                    kill(child, signalNumber);
+                    sent = true;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        close(watch);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(sent) << "no temporary file was seen";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_EQ(readFile(tree.path("top/index.html")), "the old index") << signalNumber;
+        std::size_t files = 0;
+        for (const auto& item : fs::directory_iterator(tree.path("top"))) {
+            ++files;
+            EXPECT_FALSE(item.path().filename().string().starts_with(".quilldex-")) << item.path();
+        }
+        EXPECT_EQ(files, 20001u);
+    }
+}
+
+// A small tmpfs mounted for as long as it lives, and unmounted before the
+// tree that holds it is deleted (a deletion must never reach through a
+// mount into another file system).
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where, const char* size) : where_(where)
+    {
+        fs::create_directories(where);
+        const std::string options = std::string("size=") + size;
+        mounted_ = runCommand("/bin/mount", {"-t", "tmpfs", "-o", options, "tmpfs", where.string()}, "/")
+                       .exitCode == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            runCommand("/bin/umount", {where_.string()}, "/");
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path where_;
+    bool mounted_ = false;
+};
+
+TEST(Regeneration, AFullDiskKeepsEveryOldIndexAndNamesTheDirectoriesItCouldNotWrite)
+{
+    TempTree tree;
+    const SmallDisk disk(tree.path("disk"), "1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    tree.file("disk/top/small/a.txt");
+    for (int i = 0; i < 300; ++i)
+        tree.file("disk/top/big/file-with-a-long-name-" + std::to_string(i) + ".txt");
+    tree.file("disk/top/big/index.html", "the old index of big");
+    // Fill the disk, then free two pages: enough for a small index, not
+    // for the big one.
+    tree.file("disk/reserve", std::string(8192, 'r'));
+    {
+        std::FILE* filler = std::fopen(tree.path("disk/filler").c_str(), "wb");
+        ASSERT_NE(filler, nullptr);
+        const std::string block(4096, 'f');
+        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
+        }
+        std::fclose(filler);
+    }
+    fs::remove(tree.path("disk/reserve"));
+
+    const auto result = runCli({"-r", "--force"}, tree.path("disk/top"));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.standardError.find("quilldex-cli: "), 0u) << result.standardError;
+    EXPECT_NE(result.standardError.find("(big/index.html): No space left on device\n"), std::string::npos)
+        << result.standardError;
+    EXPECT_EQ(readFile(tree.path("disk/top/big/index.html")), "the old index of big");
+    EXPECT_TRUE(fs::exists(tree.path("disk/top/index.html")));
+    for (const auto& item : fs::recursive_directory_iterator(tree.path("disk/top")))
+        EXPECT_FALSE(item.path().filename().string().starts_with(".quilldex-")) << item.path();
+}
+
+TEST(Regeneration, OneFileSystemListsButDoesNotEnterAnotherFileSystem)
+{
+    TempTree tree;
+    tree.file("top/inner/a.txt");
+    const SmallDisk other(tree.path("top/mounted"), "64k");
+    if (!other.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    tree.file("top/mounted/b.txt");
+
+    auto result = runCli({"-r", "-x"}, tree.path("top"));
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_NE(readFile(tree.path("top/index.html")).find("<td>mounted</td>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(tree.path("top/inner/index.html")));
+    EXPECT_FALSE(fs::exists(tree.path("top/mounted/index.html")));
+
+    result = runCli({"-r"}, tree.path("top"));
+    EXPECT_EQ(result.exitCode, 0) << result.standardError;
+    EXPECT_TRUE(fs::exists(tree.path("top/mounted/index.html")));
 }
 
 TEST(Regeneration, ARelativeOutputWhoseStartDirectoryIsGoneWritesNothing)
