@@ -98,18 +98,47 @@ private:
     std::size_t used_ = 0;
 };
 
-// The first eight bytes of a name, ASCII letters as capitals, as one number
-// (0 bytes after a shorter name). Where two names' prefixes differ they
-// order the names as listsBefore does, so most comparisons of the name
-// order never touch the names themselves.
+// The first eight bytes of a name by the values listsBefore sorts them by
+// (ASCII letters as capitals), as one number, 0 bytes after a shorter name.
+// Where two names' prefixes differ they order the names as listsBefore
+// does, so most comparisons of the name order never touch the names
+// themselves. 0, as for a name with a byte that sorts above every byte
+// value (a Windows name with a character the code page lacks), means the
+// names must be compared whole.
 std::uint64_t namePrefix(std::string_view name)
 {
     std::uint64_t prefix = 0;
     for (std::size_t i = 0; i < 8; ++i) {
-        auto byte = i < name.size() ? static_cast<unsigned char>(name[i]) : 0u;
-        if (byte >= 'a' && byte <= 'z')
-            byte -= 'a' - 'A';
-        prefix = (prefix << 8) | byte;
+        const unsigned value = i < name.size() ? platform::byteSortValue(static_cast<unsigned char>(name[i])) : 0u;
+        if (value > 0xFF)
+            return 0;
+        prefix = (prefix << 8) | value;
+    }
+    return prefix;
+}
+
+// The same for the natural order: the first eight bytes up to the first
+// digit, ASCII letters as capitals, the first digit as '0', then 0 bytes.
+// Before the first digit of either name the natural order compares bytes;
+// at a digit facing another byte it compares the bytes too, and every digit
+// stands on the same side of a byte that is not one. Two names with a digit
+// at the same place have equal keys from there and are compared whole.
+std::uint64_t naturalPrefix(std::string_view name)
+{
+    std::uint64_t prefix = 0;
+    bool digitSeen = false;
+    for (std::size_t i = 0; i < 8; ++i) {
+        unsigned value = 0;
+        if (!digitSeen && i < name.size()) {
+            value = static_cast<unsigned char>(name[i]);
+            if (value >= 'a' && value <= 'z')
+                value -= 'a' - 'A';
+            if (value >= '0' && value <= '9') {
+                value = '0';
+                digitSeen = true;
+            }
+        }
+        prefix = (prefix << 8) | value;
     }
     return prefix;
 }
@@ -120,8 +149,9 @@ std::uint64_t namePrefix(std::string_view name)
 // bounds, for the order, and taken again when the entry is handed out.
 class Item {
 public:
-    Item(Reference r, std::string_view name, std::uint64_t bytes, platform::UtcSeconds seconds)
-        : prefix(namePrefix(name)), reference(r)
+    // `prefix` is namePrefix, or naturalPrefix for the natural order.
+    Item(Reference r, std::uint64_t orderPrefix, std::uint64_t bytes, platform::UtcSeconds seconds)
+        : prefix(orderPrefix), reference(r)
     {
         bytes = std::min(bytes, kMostBytes);
         seconds = std::clamp(seconds, kEarliest, kLatest);
@@ -203,15 +233,12 @@ struct SortView {
     bool directory;
     std::uint64_t size;  // 0 for a directory
     platform::UtcSeconds time;
-    std::uint64_t prefix;  // namePrefix, or 0 where not known
+    std::uint64_t prefix;  // the item's prefix, or 0 where not known
 };
 
-// The name order, through the prefixes where both are known.
-bool nameBefore(const SortView& a, const SortView& b)
+bool prefixesDecide(const SortView& a, const SortView& b)
 {
-    if (a.prefix != b.prefix && a.prefix != 0 && b.prefix != 0)
-        return a.prefix < b.prefix;
-    return platform::listsBefore(a.name, b.name);
+    return a.prefix != b.prefix && a.prefix != 0 && b.prefix != 0;
 }
 
 }  // namespace
@@ -290,7 +317,9 @@ void DirectoryListing::State::read()
         if (shows && items.size() + shown.size() == kReserveFrom)
             reserveRoom(reader.countHint());
         if (shows && factsKept) {
-            items.emplace_back(reference, entry.name, entry.size, entry.lastWriteTime);
+            const bool natural = options.sortKey == SortKey::Natural;
+            items.emplace_back(reference, natural ? naturalPrefix(entry.name) : namePrefix(entry.name), entry.size,
+                               entry.lastWriteTime);
             if (items.size() > factsAtReadLimit && !sortsByFacts(options))
                 dropFacts();
         } else if (shows) {
@@ -327,9 +356,11 @@ bool DirectoryListing::State::keyBefore(const SortView& a, const SortView& b) co
     case SortKey::Name:
         break;
     case SortKey::Natural:
+        if (prefixesDecide(a, b))
+            return a.prefix < b.prefix;
         if (const int order = compareNaturally(a.name, b.name); order != 0)
             return order < 0;
-        break;
+        return platform::listsBefore(a.name, b.name);
     case SortKey::Size:
         if (a.size != b.size)
             return a.size < b.size;
@@ -339,7 +370,8 @@ bool DirectoryListing::State::keyBefore(const SortView& a, const SortView& b) co
             return a.time < b.time;
         break;
     }
-    return nameBefore(a, b);
+    // The name order, through the prefixes where both are known.
+    return prefixesDecide(a, b) ? a.prefix < b.prefix : platform::listsBefore(a.name, b.name);
 }
 
 bool DirectoryListing::State::before(const SortView& a, const SortView& b) const
@@ -368,7 +400,8 @@ void DirectoryListing::State::sort()
     const bool plain = options.sortKey == SortKey::Name && !options.reverseOrder && !options.directoriesFirst;
     if (plain) {
         std::sort(itemsRest, items.end(), [&](const Item& a, const Item& b) {
-            return a.prefix != b.prefix ? a.prefix < b.prefix : byName(a.reference, b.reference);
+            return a.prefix != b.prefix && a.prefix != 0 && b.prefix != 0 ? a.prefix < b.prefix
+                                                                           : byName(a.reference, b.reference);
         });
         std::sort(shownRest, shown.end(), byName);
     } else {

@@ -1,7 +1,7 @@
 // The operating-system interface of the index generation.
 //
 // Everything the index needs from the system goes through this header: a
-// directory search with a wildcard mask, the conversion of a UTC time to
+// read of a directory's names and the status of an entry, the conversion of a UTC time to
 // local calendar fields, the current directory, the first bytes of a file
 // and the output stream. posix.cpp and win32.cpp implement it; CMake picks
 // one. The index generation and quilldex-cli include no system header: they
@@ -23,8 +23,8 @@ namespace quilldex::platform {
 // A point in time as whole seconds since 1970-01-01 00:00:00 UTC.
 using UtcSeconds = std::int64_t;
 
-// One result of a directory search. The facts are those of what the name
-// leads to: a symbolic link to a file reports the file's size and time.
+// An entry of a directory with its facts. The facts are those of what the
+// name leads to: a symbolic link to a file reports the file's size and time.
 struct DirectoryEntry {
     // In the system's code page, as the platform calls take it back. On
     // Windows a character the ANSI code page lacks is carried marked (see
@@ -37,37 +37,6 @@ struct DirectoryEntry {
     bool isLink = false;
     std::uint64_t size = 0;
     UtcSeconds lastWriteTime = 0;
-};
-
-// How much a search has to find out about each entry. Kind is enough for a
-// walk that only needs to tell directories from files; it spares a status
-// call per entry where the system reports the kind with the name.
-enum class EntryFacts { Kind, Full };
-
-// A search of the current directory for the names that match a Windows
-// wildcard mask. On Windows the system matches the mask; elsewhere the
-// wildcard matcher in wildcard.h imitates it.
-//
-// Entries come in the order a Windows user sees on NTFS: "." and ".."
-// first (when the mask selects them), then the other names in ascending
-// order, ASCII letters compared without case, ties broken by the raw
-// bytes. A fixed order keeps an index stable from run to run.
-//
-// The search closes its handles when it is destroyed.
-class DirectorySearch {
-public:
-    DirectorySearch(std::string_view mask, EntryFacts facts = EntryFacts::Full);
-    ~DirectorySearch();
-    DirectorySearch(const DirectorySearch&) = delete;
-    DirectorySearch& operator=(const DirectorySearch&) = delete;
-
-    // Fills `entry` with the next match and returns true, or returns false
-    // when there is none left (or the directory could not be read).
-    bool next(DirectoryEntry& entry);
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
 };
 
 // What one read of a directory tells about a name without a status call.

@@ -1,11 +1,4 @@
 // The operating-system layer on POSIX systems.
-//
-// The directory search reads every matching name of the directory at once,
-// because readdir's order is arbitrary and changes as files come and go,
-// while an index must list its entries in the same order on every run. The
-// names are kept in one block of memory and sorted there; the status of
-// each entry is asked for only when the entry is handed out, so a listing
-// never holds more than the names.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,9 +14,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_replacement.h"
-#include "platform/listing_order.h"
 #include "platform/platform.h"
-#include "platform/wildcard.h"
 
 namespace quilldex::platform {
 
@@ -61,10 +52,6 @@ constexpr int kDirectoryHandleFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kDirectoryHandleFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-// The size, as the file system reports it, from which a directory is
-// measured before it is read (ext4: about 1,500 names).
-constexpr off_t kMeasureDirectoriesFrom = 64 * 1024;
-
 std::optional<DirectoryIdentity> identityOf(const struct stat& status)
 {
     return DirectoryIdentity{static_cast<std::uint64_t>(status.st_dev),
@@ -72,109 +59,6 @@ std::optional<DirectoryIdentity> identityOf(const struct stat& status)
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Directory search
-
-struct DirectorySearch::State {
-    DIR* directory = nullptr;
-    EntryFacts facts = EntryFacts::Full;
-    // Every matching name, each followed by a NUL, in one block.
-    std::string names;
-    struct Name {
-        std::uint32_t offset;
-        std::uint32_t length;
-        unsigned char type;  // d_type
-    };
-    std::vector<Name> matches;
-    std::size_t next = 0;
-
-    std::string_view nameOf(const Name& n) const { return std::string_view(names).substr(n.offset, n.length); }
-};
-
-DirectorySearch::DirectorySearch(std::string_view mask, EntryFacts facts) : state_(std::make_unique<State>())
-{
-    state_->facts = facts;
-    state_->directory = ::opendir(".");
-    if (state_->directory == nullptr)
-        return;
-    // A large directory is read twice, the first time only to measure it,
-    // so that its names are held in blocks of the right size from the
-    // start: blocks grown as the names come are copied, and for that moment
-    // hold the names twice. For a small one that costs more than it saves.
-    struct stat status;
-    if (::fstat(::dirfd(state_->directory), &status) == 0 && status.st_size > kMeasureDirectoriesFrom) {
-        std::size_t count = 0;
-        std::size_t bytes = 0;
-        while (const dirent* found = ::readdir(state_->directory)) {
-            ++count;
-            bytes += std::strlen(found->d_name) + 1;
-        }
-        ::rewinddir(state_->directory);
-        state_->names.reserve(bytes);
-        state_->matches.reserve(count);
-    }
-
-    const WildcardMask wildcard(mask);
-    while (const dirent* found = ::readdir(state_->directory)) {
-        const std::string_view name(found->d_name);
-        if (!wildcard.matches(name))
-            continue;
-        state_->matches.push_back(State::Name{static_cast<std::uint32_t>(state_->names.size()),
-                                              static_cast<std::uint32_t>(name.size()), found->d_type});
-        state_->names.append(name);
-        state_->names.push_back('\0');
-    }
-    std::sort(state_->matches.begin(), state_->matches.end(),
-              [this](const State::Name& a, const State::Name& b) {
-                  return listsBefore(state_->nameOf(a), state_->nameOf(b));
-              });
-}
-
-DirectorySearch::~DirectorySearch()
-{
-    if (state_->directory != nullptr)
-        ::closedir(state_->directory);
-}
-
-bool DirectorySearch::next(DirectoryEntry& entry)
-{
-    State& s = *state_;
-    if (s.directory == nullptr)
-        return false;
-    const int fd = ::dirfd(s.directory);
-    while (s.next < s.matches.size()) {
-        const State::Name& found = s.matches[s.next++];
-        const char* name = s.names.c_str() + found.offset;
-        const bool mayBeLink = found.type == DT_LNK || found.type == DT_UNKNOWN;
-
-        entry.name.assign(name, found.length);
-        entry.isLink = false;
-        entry.size = 0;
-        entry.lastWriteTime = 0;
-
-        if (s.facts == EntryFacts::Kind && !mayBeLink) {
-            entry.isDirectory = found.type == DT_DIR;
-            return true;
-        }
-
-        struct stat status;
-        if (::fstatat(fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // Gone since the directory was read.
-        if (S_ISLNK(status.st_mode)) {
-            entry.isLink = true;
-            // A link shows what it leads to; a broken one shows itself.
-            struct stat target;
-            if (::fstatat(fd, name, &target, 0) == 0)
-                status = target;
-        }
-        entry.isDirectory = S_ISDIR(status.st_mode);
-        entry.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
-        entry.lastWriteTime = static_cast<UtcSeconds>(status.st_mtime);
-        return true;
-    }
-    return false;
-}
 
 // ---------------------------------------------------------------------------
 // Directory reader

@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 #include "platform/fault_injection.h"
 #include "platform/file_replacement.h"
-#include "platform/listing_order.h"
 #include "platform/marked_text.h"
 #include <windows.h>
 // After windows.h, which it needs.
@@ -241,17 +240,6 @@ void takeFactsOfTarget(const std::wstring& name, DirectoryEntry& entry)
     entry.lastWriteTime = toUtcSeconds(info.ftLastWriteTime);
 }
 
-DirectoryEntry toEntry(const WIN32_FIND_DATAW& found)
-{
-    DirectoryEntry entry;
-    entry.name = fromWide(found.cFileName);
-    entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    entry.size = joinHalves(found.nFileSizeHigh, found.nFileSizeLow);
-    entry.lastWriteTime = toUtcSeconds(found.ftLastWriteTime);
-    return entry;
-}
-
 unsigned char upperAscii(unsigned char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
@@ -294,39 +282,6 @@ std::string describeError(DWORD code)
 }
 
 }  // namespace
-
-// ---- Directory search ----
-
-struct DirectorySearch::State {
-    std::vector<DirectoryEntry> entries;
-    std::size_t next = 0;
-};
-
-DirectorySearch::DirectorySearch(std::string_view mask, EntryFacts facts) : state_(std::make_unique<State>())
-{
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(toWide(mask).c_str(), &found));
-    if (!search.valid())
-        return;
-    do {
-        auto entry = toEntry(found);
-        if (entry.isLink && facts == EntryFacts::Full)
-            takeFactsOfTarget(found.cFileName, entry);
-        state_->entries.push_back(std::move(entry));
-    } while (FindNextFileW(search.get(), &found));
-    std::sort(state_->entries.begin(), state_->entries.end(),
-              [](const DirectoryEntry& a, const DirectoryEntry& b) { return listsBefore(a.name, b.name); });
-}
-
-DirectorySearch::~DirectorySearch() = default;
-
-bool DirectorySearch::next(DirectoryEntry& entry)
-{
-    if (state_->next >= state_->entries.size())
-        return false;
-    entry = std::move(state_->entries[state_->next++]);
-    return true;
-}
 
 // ---- Directory reader ----
 

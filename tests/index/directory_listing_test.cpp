@@ -123,18 +123,39 @@ TEST(DirectoryListing, NameOrderIsTheSameWithAndWithoutSizes)
     // past them, or end within them: with sizes the listing compares a
     // prefix of each name first.
     TempTree tree;
-    const char* const names[] = {"backup_2020_b", "BACKUP_2020_a", "backup_2020", "Backup_2020_a", "backup_",
-                                 "backup", "backup_2020_a", "b", "backup_2020_a~", "backup_2020_\x7f", "backup 2", "backupz"};
-    for (const char* name : names)
+    std::vector<std::string> names = {"backup_2020_b", "BACKUP_2020_a", "backup_2020", "backup_",    "backup",
+                                      "b",             "backup_2020_a~", "backup_2020_\x7f", "backup 2", "backupz"};
+#ifndef _WIN32
+    // Names that differ in case only, where the file system holds both.
+    names.insert(names.end(), {"Backup_2020_a", "backup_2020_a"});
+#endif
+    for (const auto& name : names)
         tree.file(name);
     const ChangeDirectory inside(tree.root());
     IndexOptions options;
     options.showSize = false;
     const std::string withoutSizes = shown(options);
+#ifdef _WIN32
+    EXPECT_EQ(withoutSizes, "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a backup_2020_a~ "
+                            "backup_2020_b backup_2020_\x7f");
+#else
     EXPECT_EQ(withoutSizes, "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a Backup_2020_a backup_2020_a "
                             "backup_2020_a~ backup_2020_b backup_2020_\x7f");
+#endif
     options.showSize = true;
     EXPECT_EQ(shown(options), withoutSizes);
+
+    // The natural order, with digits at every place of the first bytes.
+    for (const char* name : {"file2", "file10", "file010", "file1a", "filea", "file_", "fil", "9lives", "10lives",
+                             "backup2", "backup10", "backu9"})
+        tree.file(name);
+    options.sortKey = SortKey::Natural;
+    options.showSize = false;
+    const std::string natural = shown(options);
+    EXPECT_TRUE(natural.starts_with("9lives 10lives b backu9 backup backup 2 backup2 backup10 backupz backup_ "))
+        << natural;
+    options.showSize = true;
+    EXPECT_EQ(shown(options), natural);
 }
 
 TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
@@ -197,26 +218,29 @@ TEST(DirectoryListing, MasksExclusionsAndHiddenEntriesInARecursiveRun)
 TEST(DirectoryListing, HiddenEntriesAreLeftOutOnlyWithTheOption)
 {
     TempTree tree;
-    tree.file(".profile");
     tree.file("plain");
+    tree.dir("open");
     const auto secret = tree.file("secret");
-    tree.dir(".cache");
     const auto system = tree.dir("sys");
 #ifdef _WIN32
-    // Windows hides by the hidden and system attributes, not by a leading
-    // full stop.
+    // Windows hides by the hidden and system attributes. (Wine also gives
+    // names starting with a full stop the hidden attribute; Windows does
+    // not, so there are none here.)
     ASSERT_TRUE(SetFileAttributesW(secret.c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
-    const char* const visible = ".. .cache .profile plain";
-    const std::vector<std::string> entered = {".cache"};
+    const char* const all = ".. open plain secret sys";
+    const char* const visible = ".. open plain";
+    const std::vector<std::string> entered = {"open"};
 #else
-    const char* const visible = ".. plain secret sys";
-    const std::vector<std::string> entered = {"sys"};
+    tree.file(".profile");
+    tree.dir(".cache");
+    const char* const all = ".. .cache .profile open plain secret sys";
+    const char* const visible = ".. open plain secret sys";
+    const std::vector<std::string> entered = {"open", "sys"};
 #endif
     const ChangeDirectory inside(tree.root());
     IndexOptions options = recursiveOptions();
-    EXPECT_EQ(shown(options), ".. .cache .profile plain secret sys");
-    EXPECT_EQ(DirectoryListing(options).subdirectories(), (std::vector<std::string>{".cache", "sys"}));
+    EXPECT_EQ(shown(options), all);
     options.skipHidden = true;
     EXPECT_EQ(shown(options), visible);
     EXPECT_EQ(DirectoryListing(options).subdirectories(), entered);

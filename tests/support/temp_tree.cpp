@@ -1,5 +1,9 @@
 #include "support/temp_tree.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -75,6 +79,22 @@ fs::path TempTree::dir(std::string_view relative)
 
 void setLastWriteTime(const fs::path& path, std::int64_t utcSeconds)
 {
+#ifdef _WIN32
+    // The C++ library opens a directory without the flag Windows needs for
+    // it, so the time is set through a handle opened with that flag.
+    if (fs::is_directory(path)) {
+        const auto ticks = static_cast<std::uint64_t>(utcSeconds * 10000000LL + 116444736000000000LL);
+        const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        const HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const bool set = handle != INVALID_HANDLE_VALUE && SetFileTime(handle, nullptr, nullptr, &time);
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        if (!set)
+            throw std::runtime_error("SetFileTime(" + path.string() + ") failed");
+        return;
+    }
+#endif
     using namespace std::chrono;
     const sys_seconds when{seconds{utcSeconds}};
     fs::last_write_time(path, fs::file_time_type::clock::from_sys(when));
