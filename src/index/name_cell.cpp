@@ -32,7 +32,9 @@ void writeLinkPrefix(platform::OutputStream& stream, const std::string& prefix)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     const bool marked = platform::carriesMarkedCharacters(prefix);
-    const std::string text = marked ? platform::toUtf8(prefix) : prefix;
+    // Converted only where needed: a row costs no copy of the prefix.
+    const std::string utf8 = marked ? platform::toUtf8(prefix) : std::string();
+    const std::string_view text = marked ? std::string_view(utf8) : std::string_view(prefix);
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
@@ -40,12 +42,12 @@ void writeLinkPrefix(platform::OutputStream& stream, const std::string& prefix)
                              (marked && byte >= 0x80);
         if (!escaped)
             continue;
-        stream.write(std::string_view(text).substr(runStart, i - runStart));
+        stream.write(text.substr(runStart, i - runStart));
         const char escape[3] = {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
         stream.write(std::string_view(escape, 3));
         runStart = i + 1;
     }
-    stream.write(std::string_view(text).substr(runStart));
+    stream.write(text.substr(runStart));
 }
 
 // Each character the code page lacks as a numeric character reference, which
