@@ -173,6 +173,17 @@ bool returnToLastFrame(Walk& walk)
     return true;
 }
 
+// Goes back up to the directory of the last frame; false, with the reason,
+// when even the top cannot be reached.
+bool goBack(Walk& walk, std::string* reason)
+{
+    walk.place.path.resize(walk.stack.back().placeLength);
+    if (returnToLastFrame(walk))
+        return true;
+    setReason(reason, "chdir(" + shortened(walk.directoryPath()) + "): the way back to the top of the run was lost");
+    return false;
+}
+
 }  // namespace
 
 bool endsLikeOwnIndex(std::string_view fileEnd)
@@ -264,12 +275,8 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
                 }
                 break;
             }
-            walk.place.path.resize(walk.stack.back().placeLength);
-            if (!returnToLastFrame(walk)) {
-                setReason(reason, "chdir(" + shortened(walk.directoryPath()) +
-                                      "): the way back to the top of the run was lost");
+            if (!goBack(walk, reason))
                 return false;
-            }
             continue;
         }
         const std::string name = frame.subdirectories[frame.next++];
@@ -291,12 +298,8 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
             walk.report.problems.push_back(walk.problem);
         if (outcome == Outcome::Failed) {
             // Passed over with everything below it.
-            walk.place.path.resize(walk.stack.back().placeLength);
-            if (!returnToLastFrame(walk)) {
-                setReason(reason, "chdir(" + shortened(walk.directoryPath()) +
-                                      "): the way back to the top of the run was lost");
+            if (!goBack(walk, reason))
                 return false;
-            }
             continue;
         }
         const std::size_t depth = walk.stack.size();

@@ -95,6 +95,12 @@ struct LocalTime {
     int second = 0;
 };
 
+// The times shown lie in the years 1601 to 9999; one outside shows as the
+// nearest end of that range.
+inline constexpr UtcSeconds kLatestShownTime = 253402300799;  // 9999-12-31 23:59:59 UTC
+inline constexpr LocalTime kFirstShownTime{1601, 1, 1, 0, 0, 0};
+inline constexpr LocalTime kLastShownTime{9999, 12, 31, 23, 59, 59};
+
 LocalTime toLocalTime(UtcSeconds time);
 
 // The process's current directory as an absolute path, or nothing when the

@@ -131,24 +131,21 @@ bool readEntryFacts(DirectoryEntry& entry)
 
 LocalTime toLocalTime(UtcSeconds time)
 {
-    // Years outside 1601 to 9999 show as the nearest end of that range;
-    // far beyond it the year would not fit the conversion's int.
+    // Far outside the shown range the year would not fit the conversion's
+    // int.
     constexpr UtcSeconds kEarliest = -11644473600;  // 1601-01-01 00:00:00 UTC
-    constexpr UtcSeconds kLatest = 253402300799;    // 9999-12-31 23:59:59 UTC
-    constexpr LocalTime kFirst{1601, 1, 1, 0, 0, 0};
-    constexpr LocalTime kLast{9999, 12, 31, 23, 59, 59};
     if (time < kEarliest)
-        return kFirst;
-    if (time > kLatest)
-        return kLast;
+        return kFirstShownTime;
+    if (time > kLatestShownTime)
+        return kLastShownTime;
     const std::time_t seconds = static_cast<std::time_t>(time);
     std::tm fields{};
     if (::localtime_r(&seconds, &fields) == nullptr)
         return LocalTime{1970, 1, 1, 0, 0, 0};
-    if (fields.tm_year + 1900 < 1601)
-        return kFirst;
-    if (fields.tm_year + 1900 > 9999)
-        return kLast;
+    if (fields.tm_year + 1900 < kFirstShownTime.year)
+        return kFirstShownTime;
+    if (fields.tm_year + 1900 > kLastShownTime.year)
+        return kLastShownTime;
     return LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
                      fields.tm_hour,        fields.tm_min,     fields.tm_sec};
 }

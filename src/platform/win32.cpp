@@ -347,15 +347,11 @@ LocalTime toLocalTime(UtcSeconds time)
     const LocalTime unknown{1970, 1, 1, 0, 0, 0};
     constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
     constexpr auto latest = (std::numeric_limits<std::int64_t>::max() - kUnixEpochAsFileTime) / kFileTimeTicksPerSecond;
-    // Years outside 1601 to 9999 show as the nearest end of that range.
-    constexpr UtcSeconds kLatest = 253402300799;  // 9999-12-31 23:59:59 UTC
-    static_assert(kLatest < latest);
-    constexpr LocalTime kFirst{1601, 1, 1, 0, 0, 0};
-    constexpr LocalTime kLast{9999, 12, 31, 23, 59, 59};
+    static_assert(kLatestShownTime < latest);
     if (time < earliest)
-        return kFirst;
-    if (time > kLatest)
-        return kLast;
+        return kFirstShownTime;
+    if (time > kLatestShownTime)
+        return kLastShownTime;
     const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
     const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc;
@@ -366,10 +362,10 @@ LocalTime toLocalTime(UtcSeconds time)
     // shown with the summer offset whenever the index is written.
     if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &fields))
         fields = utc;
-    if (fields.wYear < 1601)
-        return kFirst;
-    if (fields.wYear > 9999)
-        return kLast;
+    if (fields.wYear < kFirstShownTime.year)
+        return kFirstShownTime;
+    if (fields.wYear > kLastShownTime.year)
+        return kLastShownTime;
     return LocalTime{fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
