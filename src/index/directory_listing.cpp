@@ -7,10 +7,10 @@
 // A file system answers status calls fastest in the order it keeps the
 // names, which is not the listing's order. So sizes and times are taken
 // while reading and kept beside the names, as long as that costs little
-// memory; past kFactsAtReadLimit entries (directory_listing.h) they are dropped and taken again
-// as the entries are handed out, so that a huge directory costs little more
-// than its names. The size and time orders need them for every entry and
-// always keep them.
+// memory; past kFactsAtReadLimit entries (directory_listing.h) they are
+// dropped and taken again as the entries are handed out, so that a huge
+// directory costs little more than its names. The size and time orders
+// need them for every entry and always keep them.
 #include "index/directory_listing.h"
 
 #include <algorithm>

@@ -199,6 +199,16 @@ recursive "recursive, *.txt, links, time and date" list.htm -m "*.txt" -l --time
 recursive "recursive, titles, links, prefix" idx.html -t -l -p "pub/"
 recursive "recursive, mask a*" index.html -m "a*" -l
 
+# Selection and order are the listing's own on both systems.
+single "natural order, reversed" --sort natural --reverse
+single "size order" --sort size -s bytes
+single "time order, reversed" --sort time --reverse --time --date
+single "masks and exclusions" -m "*.txt" -m "*.html" --exclude "a*" --exclude "*.tar.*"
+single "JSON with titles" --json -t
+recursive "recursive, directories first, natural order" index.html --dirs-first --sort natural -l
+recursive "recursive, excluded directories" index.html --exclude sub --exclude "space dir" -l
+recursive "recursive JSON, *.txt" index.json --json -m "*.txt" -t
+
 single "page" --page
 single "page, every column, links, titles, prefix" --page -l -t --time --date -s bytes \
 	-p "https://example.org/a b/?q=1&r=2#"
