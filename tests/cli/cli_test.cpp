@@ -1,6 +1,8 @@
 // quilldex-cli as a user runs it: arguments, output, messages, exit codes.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "support/run_command.h"
 #include "support/temp_tree.h"
 
@@ -38,6 +40,29 @@ TEST_F(CliTest, WithoutArgumentsPrintsTheIndexOfTheCurrentDirectory)
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
     EXPECT_EQ(result.standardOutput, headerRow(false, false, false) + nameRow("a.txt") + creditLine());
     EXPECT_EQ(result.standardError, "");
+}
+
+// On every system: a second run over an unchanged tree writes nothing, so
+// no file and no directory changes its time, and --check agrees.
+TEST_F(CliTest, ASecondRecursiveRunChangesNoTime)
+{
+    const std::vector<std::string> options{"-r", "-q", "-l", "--time", "--date"};
+    auto result = run(options);
+    ASSERT_EQ(result.exitCode, 0) << result.standardError;
+    std::map<std::string, fs::file_time_type> before;
+    for (const auto& item : fs::recursive_directory_iterator(tree.root()))
+        before[item.path().string()] = fs::last_write_time(item.path());
+
+    result = run(options);
+    ASSERT_EQ(result.exitCode, 0) << result.standardError;
+    for (const auto& item : fs::recursive_directory_iterator(tree.root()))
+        EXPECT_TRUE(before.at(item.path().string()) == fs::last_write_time(item.path())) << item.path();
+
+    auto check = options;
+    check.push_back("--check");
+    result = run(check);
+    EXPECT_EQ(result.exitCode, 0) << result.standardOutput;
+    EXPECT_EQ(result.standardOutput, "");
 }
 
 TEST_F(CliTest, ARelativeOutputIsRelativeToWhereTheCommandStarted)
