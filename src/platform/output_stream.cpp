@@ -35,8 +35,6 @@ void OutputStream::startBuffer(Mode mode, std::string path)
     path_ = std::move(path);
     failed_ = false;
     error_.clear();
-    errorCall_.clear();
-    errorReason_.clear();
     used_ = 0;
     buffer_ = std::make_unique<char[]>(kBufferSize);
     sameBytes_ = 0;
@@ -88,9 +86,7 @@ void OutputStream::fail(const char* call, std::string reason)
 {
     if (!failed_) {
         failed_ = true;
-        errorCall_ = call;
-        errorReason_ = std::move(reason);
-        error_ = errorCall_ + "(" + path_ + "): " + errorReason_;
+        error_ = std::string(call) + "(" + path_ + "): " + reason;
     }
 }
 

@@ -188,7 +188,8 @@ extern const std::string_view kPathSeparators;
 enum class FollowLinks { Yes, No };
 
 namespace detail {
-// A directory's modification time as the system holds it.
+// A directory's modification time as the system holds it: seconds and
+// nanoseconds on POSIX, the whole FILETIME in `seconds` on Windows.
 struct DirectoryTime {
     bool known = false;
     std::int64_t seconds = 0;
@@ -243,9 +244,6 @@ public:
 
     // The reason of the first failure, worded "call(path): reason".
     const std::string& error() const { return error_; }
-    // The same failure without the path: its call ("write") and reason.
-    const std::string& errorCall() const { return errorCall_; }
-    const std::string& errorReason() const { return errorReason_; }
 
 private:
     enum class Mode { Closed, Stream, Replace, Compare };
@@ -267,8 +265,6 @@ private:
     bool failed_ = false;
     std::string path_;
     std::string error_;
-    std::string errorCall_;
-    std::string errorReason_;
     std::size_t used_ = 0;
     std::unique_ptr<char[]> buffer_;
 
