@@ -288,6 +288,32 @@ TEST(FaultInjection, ADirectoryRemovedWhileTheWalkIsInsideItEndsItsSubtreeOnly)
     EXPECT_EQ(takeIndexFiles(after), (std::set<std::string>{"top/index.html", "top/d/index.html"}));
 }
 
+// A directory moved elsewhere while the walk is below it: ".." then leads
+// out of the tree, and the walk must come back to the top by the way it
+// holds, never index the place the directory was moved to.
+TEST(FaultInjection, ADirectoryMovedWhileTheWalkIsBelowItNeverLeadsTheWalkOut)
+{
+    TempTree tree;
+    tree.dir("top/a/b/c");
+    tree.dir("top/a/d");
+    tree.dir("top/e");
+    tree.dir("elsewhere");
+    std::vector<fs::path> visited;
+    const auto mutate = [&](const RecursiveProgress&) {
+        visited.push_back(here());
+        if (visited.back() == tree.path("top/a/b/c"))
+            fs::rename(tree.path("top/a"), tree.path("elsewhere/a"));
+    };
+    const ChangeDirectory inside(tree.path("top"));
+    RunReport report;
+    ASSERT_TRUE(exportRecursive(recursiveOptions(), mutate, nullptr, &report));
+    EXPECT_EQ(here(), tree.path("top"));
+    EXPECT_EQ(visited.back(), tree.path("top/e"));
+    EXPECT_FALSE(fs::exists(tree.path("index.html")));
+    EXPECT_FALSE(fs::exists(tree.path("elsewhere/index.html")));
+    EXPECT_TRUE(fs::exists(tree.path("top/e/index.html")));
+}
+
 TEST(FaultInjection, LinkLoopsAndLinksToAncestorsEndWithEachDirectoryIndexedOnce)
 {
     TempTree tree;
