@@ -57,7 +57,7 @@ public:
                 return false;
             if (!blocks_.empty() && blockSize_ < kMaxBlockSize)
                 blockSize_ *= 2;
-            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
             used_ = 0;
         }
         reference = static_cast<Reference>(((blocks_.size() - 1) << kPositionBits) | used_) |
