@@ -11,6 +11,13 @@ prefix=$2
 shift 2
 
 export WINEPREFIX="${WINEPREFIX:-$prefix}"
+# Wine writes Windows names into Unix file names in the locale's character
+# set. Without a UTF-8 locale (none is set on a bare system) it cannot make
+# or list a name outside ASCII, so it then runs under C.UTF-8, which glibc
+# always has.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+	export LC_ALL=C.UTF-8
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
