@@ -40,6 +40,13 @@ std::FILE* openForComparison(const std::string& path);
 // interrupt removes it.
 std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error);
 
+// Creates `path`, which must not exist yet, for writing; until
+// keepCreated() or removeTemporary(), an interrupt removes it. Nothing when
+// it cannot (one has appeared there since, for instance).
+std::FILE* createNew(const std::string& path, std::string& createdPath);
+// The file from createNew() is complete: an interrupt leaves it.
+void keepCreated();
+
 // Renames the closed temporary file over `target`, giving it the
 // permission bits (and owner, where allowed) of the file it replaces.
 bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error);

@@ -40,6 +40,8 @@ void OutputStream::startBuffer(Mode mode, std::string path)
     sameBytes_ = 0;
     differs_ = false;
     changed_ = false;
+    targetExisted_ = false;
+    writingInPlace_ = false;
 }
 
 void OutputStream::attach(std::FILE* file, bool ownsFile, std::string path)
@@ -69,6 +71,7 @@ bool OutputStream::open(const std::string& path, FollowLinks follow)
     }
     startBuffer(Mode::Replace, target.path);
     directoryTime_ = target.directoryTime;
+    targetExisted_ = target.exists;
     existing_ = target.exists ? detail::openForComparison(target.path) : nullptr;
     differs_ = existing_ == nullptr;
     return true;
@@ -126,7 +129,13 @@ bool OutputStream::matchesExisting(const char* bytes, std::size_t count)
 bool OutputStream::startTemporary()
 {
     std::string reason;
-    std::FILE* file = detail::createTemporaryBeside(path_, temporaryPath_, reason);
+    // Where there was no file, the new one is written in place, created so
+    // that it fails if one appeared since: there is nothing to keep, and it
+    // spares the rename. A failure removes it like a temporary file.
+    std::FILE* file = targetExisted_ ? nullptr : detail::createNew(path_, temporaryPath_);
+    writingInPlace_ = file != nullptr;
+    if (file == nullptr)
+        file = detail::createTemporaryBeside(path_, temporaryPath_, reason);
     if (file == nullptr) {
         fail("open", reason);
         return false;
@@ -233,9 +242,11 @@ bool OutputStream::close()
     ownsFile_ = false;
     if (mode_ == Mode::Replace) {
         std::string reason;
-        if (!failed_ && !detail::renameOver(temporaryPath_, path_, reason))
+        if (!failed_ && !writingInPlace_ && !detail::renameOver(temporaryPath_, path_, reason))
             fail("rename", reason);
         if (!failed_) {
+            if (writingInPlace_)
+                detail::keepCreated();
             detail::restoreDirectoryTime(path_, directoryTime_);
             temporaryPath_.clear();
         }

@@ -277,6 +277,9 @@ private:
     bool changed_ = false;
     std::string temporaryPath_;
     detail::DirectoryTime directoryTime_;
+    bool targetExisted_ = false;
+    // A new file written under its own name: it needs no rename.
+    bool writingInPlace_ = false;
 };
 
 // ---- Names the code page cannot hold ----

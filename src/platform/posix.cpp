@@ -512,6 +512,31 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
     return nullptr;
 }
 
+std::FILE* createNew(const std::string& path, std::string& createdPath)
+{
+    const InterruptsBlocked blocked;
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd.get(), "wb");
+    if (file == nullptr) {
+        ::unlink(path.c_str());
+        return nullptr;
+    }
+    fd.release();
+    if (path.size() < sizeof temporaryForInterrupt) {
+        std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
+        temporaryForInterruptSet = 1;
+    }
+    createdPath = path;
+    return file;
+}
+
+void keepCreated()
+{
+    temporaryForInterruptSet = 0;
+}
+
 bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
 {
     struct stat old;

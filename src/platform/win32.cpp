@@ -748,6 +748,34 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
     return nullptr;
 }
 
+std::FILE* createNew(const std::string& path, std::string& createdPath)
+{
+    const TemporaryLocked locked;
+    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid())
+        return nullptr;
+    std::string ignored;
+    std::FILE* file = fileFromHandle(handle, "wb", ignored, path);
+    if (file == nullptr) {
+        DeleteFileW(toWide(path).c_str());
+        return nullptr;
+    }
+    const std::wstring wide = toWide(path);
+    if (wide.size() < MAX_PATH + 32) {
+        std::wmemcpy(temporaryForInterrupt, wide.c_str(), wide.size() + 1);
+        temporaryForInterruptSet = true;
+    }
+    createdPath = path;
+    return file;
+}
+
+void keepCreated()
+{
+    const TemporaryLocked locked;
+    temporaryForInterruptSet = false;
+}
+
 bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
 {
     const TemporaryLocked locked;

@@ -58,6 +58,9 @@ TEST(FileReplacement, AFailureAtAnyStepKeepsTheOldFileAndLeavesNoTemporaryFile)
     };
     for (const auto& c : cases) {
         for (const bool existed : {true, false}) {
+            // A new file is written under its own name: no rename.
+            if (c.point == FaultPoint::Rename && !existed)
+                continue;
             TempTree tree;
             const auto target = tree.path("index.html");
             if (existed)
