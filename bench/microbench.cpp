@@ -9,7 +9,7 @@
 #include "index/link_text.h"
 #include "index/document_title.h"
 #include "index/index_writer.h"
-#include "platform/wildcard.h"
+#include "index/wildcard.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ BENCHMARK_CAPTURE(extractTitleFrom, no_tag, std::string("<html><body><p>Nothing 
 
 void matchMask(benchmark::State& state, const char* mask)
 {
-    const platform::WildcardMask compiled(mask);
+    const WildcardMask compiled(mask);
     const auto& names = sampleNames();
     std::size_t i = 0;
     for (auto _ : state)
@@ -115,7 +115,7 @@ BENCHMARK_CAPTURE(matchMask, many_stars, "*a*e*i*o*u*.*");
 // A mask that a naive backtracking matcher takes exponential time over.
 void matchHostileMask(benchmark::State& state)
 {
-    const platform::WildcardMask compiled("*a*a*a*a*a*a*a*a*a*a*a*a*b");
+    const WildcardMask compiled("*a*a*a*a*a*a*a*a*a*a*a*a*b");
     const std::string name(200, 'a');
     for (auto _ : state)
         benchmark::DoNotOptimize(compiled.matches(name));

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wildcard.h"
+#include "index/wildcard.h"
 
 namespace {
 
@@ -169,9 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = mapped(data + 1 + maskLength, std::min<std::size_t>(size - 1 - maskLength, 96),
                                     "aAbB..c x");
     const bool expected = Reference(translate(mask), name).matches();
-    const quilldex::platform::WildcardMask compiled(mask);
+    const quilldex::WildcardMask compiled(mask);
     const bool actual = compiled.matches(name);
-    const bool oneOff = quilldex::platform::matchesWildcard(mask, name);
+    const bool oneOff = quilldex::matchesWildcard(mask, name);
     if (actual != expected || oneOff != actual) {
         std::fprintf(stderr, "mask \"%s\" name \"%s\": matcher %d, one-off %d, reference %d\n",
                      printable(mask).c_str(), printable(name).c_str(), actual, oneOff, expected);

@@ -19,8 +19,8 @@
 #include <string_view>
 
 #include "index/natural_order.h"
-#include "platform/listing_order.h"
-#include "platform/wildcard.h"
+#include "index/listing_order.h"
+#include "index/wildcard.h"
 
 namespace quilldex {
 
@@ -109,7 +109,7 @@ std::uint64_t namePrefix(std::string_view name)
 {
     std::uint64_t prefix = 0;
     for (std::size_t i = 0; i < 8; ++i) {
-        const unsigned value = i < name.size() ? platform::byteSortValue(static_cast<unsigned char>(name[i])) : 0u;
+        const unsigned value = i < name.size() ? byteSortValue(static_cast<unsigned char>(name[i])) : 0u;
         if (value > 0xFF)
             return 0;
         prefix = (prefix << 8) | value;
@@ -118,7 +118,8 @@ std::uint64_t namePrefix(std::string_view name)
 }
 
 // The same for the natural order: the first eight bytes up to the first
-// digit, ASCII letters as capitals, the first digit as '0', then 0 bytes.
+// digit by the values listsBefore sorts them by, the first digit as '0',
+// then 0 bytes; 0 as above.
 // Before the first digit of either name the natural order compares bytes;
 // at a digit facing another byte it compares the bytes too, and every digit
 // stands on the same side of a byte that is not one. Two names with a digit
@@ -130,9 +131,9 @@ std::uint64_t naturalPrefix(std::string_view name)
     for (std::size_t i = 0; i < 8; ++i) {
         unsigned value = 0;
         if (!digitSeen && i < name.size()) {
-            value = static_cast<unsigned char>(name[i]);
-            if (value >= 'a' && value <= 'z')
-                value -= 'a' - 'A';
+            value = byteSortValue(static_cast<unsigned char>(name[i]));
+            if (value > 0xFF)
+                return 0;
             if (value >= '0' && value <= '9') {
                 value = '0';
                 digitSeen = true;
@@ -209,9 +210,9 @@ bool needsFacts(const IndexOptions& options)
            sortsByFacts(options);
 }
 
-std::vector<platform::WildcardMask> translate(const std::vector<std::string>& masks)
+std::vector<WildcardMask> translate(const std::vector<std::string>& masks)
 {
-    return std::vector<platform::WildcardMask>(masks.begin(), masks.end());
+    return std::vector<WildcardMask>(masks.begin(), masks.end());
 }
 
 // The masks of which an entry must match one to be listed.
@@ -222,7 +223,7 @@ std::vector<std::string> selectingMasks(const IndexOptions& options)
     return masks;
 }
 
-bool matchesAny(const std::vector<platform::WildcardMask>& masks, std::string_view name)
+bool matchesAny(const std::vector<WildcardMask>& masks, std::string_view name)
 {
     return std::any_of(masks.begin(), masks.end(), [name](const auto& mask) { return mask.matches(name); });
 }
@@ -360,7 +361,7 @@ bool DirectoryListing::State::keyBefore(const SortView& a, const SortView& b) co
             return a.prefix < b.prefix;
         if (const int order = compareNaturally(a.name, b.name); order != 0)
             return order < 0;
-        return platform::listsBefore(a.name, b.name);
+        return listsBefore(a.name, b.name);
     case SortKey::Size:
         if (a.size != b.size)
             return a.size < b.size;
@@ -371,7 +372,7 @@ bool DirectoryListing::State::keyBefore(const SortView& a, const SortView& b) co
         break;
     }
     // The name order, through the prefixes where both are known.
-    return prefixesDecide(a, b) ? a.prefix < b.prefix : platform::listsBefore(a.name, b.name);
+    return prefixesDecide(a, b) ? a.prefix < b.prefix : listsBefore(a.name, b.name);
 }
 
 bool DirectoryListing::State::before(const SortView& a, const SortView& b) const
@@ -396,7 +397,7 @@ void DirectoryListing::State::sort()
     const auto itemsRest = dotsFirst(items, [](const Item& item) { return item.reference; });
     const auto shownRest = dotsFirst(shown, [](Reference reference) { return reference; });
 
-    const auto byName = [this](Reference a, Reference b) { return platform::listsBefore(store.name(a), store.name(b)); };
+    const auto byName = [this](Reference a, Reference b) { return listsBefore(store.name(a), store.name(b)); };
     const bool plain = options.sortKey == SortKey::Name && !options.reverseOrder && !options.directoriesFirst;
     if (plain) {
         std::sort(itemsRest, items.end(), [&](const Item& a, const Item& b) {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "platform/listing_order.h"
+#include "index/listing_order.h"
 
 namespace quilldex {
 
@@ -52,7 +52,7 @@ int compareNaturally(std::string_view a, std::string_view b)
         const unsigned char x = foldCase(a[i++]);
         const unsigned char y = foldCase(b[j++]);
         if (x != y)
-            return platform::byteSortValue(x) < platform::byteSortValue(y) ? -1 : 1;
+            return byteSortValue(x) < byteSortValue(y) ? -1 : 1;
     }
     const bool aLeft = i < a.size();
     const bool bLeft = j < b.size();

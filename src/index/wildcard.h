@@ -1,4 +1,4 @@
-// Windows wildcard matching for systems whose directory search has none.
+// Windows wildcard matching, the same on every system.
 //
 // A mask is matched the way FindFirstFileA matches it against long names:
 // it is first translated into an expression in which some "?", "." and "*"
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quilldex::platform {
+namespace quilldex {
 
 // A mask translated once, to be matched against many names.
 class WildcardMask {
@@ -59,4 +59,4 @@ private:
 // Convenience for one-off matches.
 bool matchesWildcard(std::string_view mask, std::string_view name);
 
-}  // namespace quilldex::platform
+}  // namespace quilldex

@@ -1,4 +1,4 @@
-#include "platform/listing_order.h"
+#include "index/listing_order.h"
 
 #include "platform/marked_text.h"
 #include "platform/platform.h"
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace quilldex::platform {
+namespace quilldex {
 
 namespace {
 
@@ -26,8 +26,8 @@ int rank(std::string_view name)
 // follow one another by code point.
 unsigned byteSortValue(unsigned char byte)
 {
-    static const bool marks = carriesMarkedCharacters(std::string_view(&kCharacterMark, 1));
-    return byte == static_cast<unsigned char>(kCharacterMark) && marks ? 0x100u : foldCase(byte);
+    static const bool marks = platform::carriesMarkedCharacters(std::string_view(&platform::kCharacterMark, 1));
+    return byte == static_cast<unsigned char>(platform::kCharacterMark) && marks ? 0x100u : foldCase(byte);
 }
 
 bool listsBefore(std::string_view a, std::string_view b)
@@ -48,4 +48,4 @@ bool listsBefore(std::string_view a, std::string_view b)
     return a < b;
 }
 
-}  // namespace quilldex::platform
+}  // namespace quilldex

@@ -1,11 +1,11 @@
-#include "platform/wildcard.h"
+#include "index/wildcard.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
-namespace quilldex::platform {
+namespace quilldex {
 namespace {
 
 // The matching rules written as plain backtracking over the expression that
@@ -159,4 +159,4 @@ TEST(WildcardMask, StaysLinearOnPathologicalMasks) {
 }
 
 }  // namespace
-}  // namespace quilldex::platform
+}  // namespace quilldex

@@ -1,17 +1,17 @@
-// The order in which a directory search hands out its entries, the same on
-// every platform and file system.
+// The default order of a listing, the same on every platform and file
+// system.
 #pragma once
 
 #include <string_view>
 
-namespace quilldex::platform {
+namespace quilldex {
 
 // True when `a` is listed before `b`: "." and ".." first, then the names
 // with ASCII letters compared as capitals (as an NTFS listing orders them),
 // ties broken by the raw bytes; on Windows a character the code page lacks
-// after every character it holds, by code point. Windows lists in this order only on NTFS,
-// Wine and POSIX systems in the order of the host's file system, so every
-// search sorts its names with this.
+// after every character it holds, by code point. Windows lists in this
+// order only on NTFS, Wine and POSIX systems in the order of the host's file
+// system, so the listing sorts its names with this.
 bool listsBefore(std::string_view a, std::string_view b);
 
 // The value by which a byte of a name sorts, ASCII letters taken as
@@ -20,4 +20,4 @@ bool listsBefore(std::string_view a, std::string_view b);
 // every character the code page holds; elsewhere the byte itself.
 unsigned byteSortValue(unsigned char byte);
 
-}  // namespace quilldex::platform
+}  // namespace quilldex

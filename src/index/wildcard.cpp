@@ -1,10 +1,10 @@
-#include "platform/wildcard.h"
+#include "index/wildcard.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-namespace quilldex::platform {
+namespace quilldex {
 
 namespace {
 
@@ -254,4 +254,4 @@ bool matchesWildcard(std::string_view mask, std::string_view name) {
     return WildcardMask(mask).matches(name);
 }
 
-}  // namespace quilldex::platform
+}  // namespace quilldex
