@@ -474,45 +474,11 @@ std::FILE* openForComparison(const std::string& path)
     return file;
 }
 
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
-{
-    // A short name of its own, so that a target name of the greatest
-    // length still leaves room for it. O_EXCL refuses whatever stands at a
-    // name already, a link included, and another name is tried.
-    static unsigned counter = 0;
-    const std::string prefix = directoryPart(target) + "/.quilldex-" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        timespec now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        std::string path = prefix + std::to_string(++counter) + "-" + std::to_string(now.tv_nsec % 1000000);
-        const InterruptsBlocked blocked;
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd.get() < 0) {
-            if (errno == EEXIST)
-                continue;
-            error = lastErrorText();
-            return nullptr;
-        }
-        if (path.size() < sizeof temporaryForInterrupt) {
-            std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
-            temporaryForInterruptSet = 1;
-        }
-        std::FILE* file = ::fdopen(fd.get(), "wb");
-        if (file == nullptr) {
-            error = lastErrorText();
-            ::unlink(path.c_str());
-            temporaryForInterruptSet = 0;
-            return nullptr;
-        }
-        fd.release();
-        temporaryPath = std::move(path);
-        return file;
-    }
-    error = std::strerror(EEXIST);
-    return nullptr;
-}
+namespace {
 
-std::FILE* createNew(const std::string& path, std::string& createdPath)
+// Creates `path`, which must not exist (nor a link stand there), and records
+// it for the interrupt handler. Nothing, with errno set, when it cannot.
+std::FILE* createExclusive(const std::string& path)
 {
     const InterruptsBlocked blocked;
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
@@ -520,7 +486,9 @@ std::FILE* createNew(const std::string& path, std::string& createdPath)
         return nullptr;
     std::FILE* file = ::fdopen(fd.get(), "wb");
     if (file == nullptr) {
+        const int error = errno;
         ::unlink(path.c_str());
+        errno = error;
         return nullptr;
     }
     fd.release();
@@ -528,7 +496,38 @@ std::FILE* createNew(const std::string& path, std::string& createdPath)
         std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
         temporaryForInterruptSet = 1;
     }
-    createdPath = path;
+    return file;
+}
+
+}  // namespace
+
+std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
+{
+    // A short name of its own, so that a target name of the greatest
+    // length still leaves room for it. Where something stands at a name
+    // already, another name is tried.
+    static unsigned counter = 0;
+    const std::string prefix = directoryPart(target) + "/.quilldex-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        std::string path = prefix + std::to_string(++counter) + "-" + std::to_string(now.tv_nsec % 1000000);
+        if (std::FILE* file = createExclusive(path)) {
+            temporaryPath = std::move(path);
+            return file;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    error = lastErrorText();
+    return nullptr;
+}
+
+std::FILE* createNew(const std::string& path, std::string& createdPath)
+{
+    std::FILE* file = createExclusive(path);
+    if (file != nullptr)
+        createdPath = path;
     return file;
 }
 

@@ -715,48 +715,22 @@ std::FILE* openForComparison(const std::string& path)
     return fileFromHandle(handle, "rb", ignored, path);
 }
 
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
-{
-    const std::string directory = directoryPart(target);
-    const std::string prefix = directory == "." ? std::string() : directory;
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = prefix + ".quilldex-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(GetTickCount() + attempt) + ".tmp";
-        const TemporaryLocked locked;
-        FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!handle.valid()) {
-            if (GetLastError() == ERROR_FILE_EXISTS)
-                continue;
-            error = lastErrorText();
-            return nullptr;
-        }
-        std::FILE* file = fileFromHandle(handle, "wb", error, path);
-        if (file == nullptr) {
-            DeleteFileW(toWide(path).c_str());
-            return nullptr;
-        }
-        const std::wstring wide = toWide(path);
-        if (wide.size() < MAX_PATH + 32) {
-            std::wmemcpy(temporaryForInterrupt, wide.c_str(), wide.size() + 1);
-            temporaryForInterruptSet = true;
-        }
-        temporaryPath = path;
-        return file;
-    }
-    error = describeError(ERROR_FILE_EXISTS);
-    return nullptr;
-}
+namespace {
 
-std::FILE* createNew(const std::string& path, std::string& createdPath)
+// Creates `path`, which must not exist, and records it for the console
+// handler. Nothing when it cannot; GetLastError() then tells why.
+std::FILE* createExclusive(const std::string& path, std::string& error)
 {
     const TemporaryLocked locked;
     FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.valid())
+    if (!handle.valid()) {
+        const DWORD code = GetLastError();
+        error = describeError(code);
+        SetLastError(code);
         return nullptr;
-    std::string ignored;
-    std::FILE* file = fileFromHandle(handle, "wb", ignored, path);
+    }
+    std::FILE* file = fileFromHandle(handle, "wb", error, path);
     if (file == nullptr) {
         DeleteFileW(toWide(path).c_str());
         return nullptr;
@@ -766,7 +740,35 @@ std::FILE* createNew(const std::string& path, std::string& createdPath)
         std::wmemcpy(temporaryForInterrupt, wide.c_str(), wide.size() + 1);
         temporaryForInterruptSet = true;
     }
-    createdPath = path;
+    return file;
+}
+
+}  // namespace
+
+std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
+{
+    const std::string directory = directoryPart(target);
+    const std::string prefix = directory == "." ? std::string() : directory;
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::string path = prefix + ".quilldex-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(GetTickCount() + attempt) + ".tmp";
+        if (std::FILE* file = createExclusive(path, error)) {
+            temporaryPath = std::move(path);
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return nullptr;
+    }
+    error = describeError(ERROR_FILE_EXISTS);
+    return nullptr;
+}
+
+std::FILE* createNew(const std::string& path, std::string& createdPath)
+{
+    std::string ignored;
+    std::FILE* file = createExclusive(path, ignored);
+    if (file != nullptr)
+        createdPath = path;
     return file;
 }
 
