@@ -314,6 +314,32 @@ TEST(FaultInjection, ADirectoryMovedWhileTheWalkIsBelowItNeverLeadsTheWalkOut)
     EXPECT_TRUE(fs::exists(tree.path("top/e/index.html")));
 }
 
+// Each skipped directory is named once, by its path from the top; a long
+// path keeps its start and its end.
+TEST(FaultInjection, SkippedDirectoriesAreNamedFromTheTopAndLongPathsShortened)
+{
+    TempTree tree;
+    std::string deep;
+    for (int i = 0; i < 12; ++i)
+        deep += "level-" + std::to_string(i) + "-of-the-tree/";
+    tree.dir("top/" + deep + "index.html");
+    tree.dir("top/near/index.html");
+    const ChangeDirectory inside(tree.path("top"));
+    RunReport report;
+    ASSERT_TRUE(exportRecursive(recursiveOptions(), {}, nullptr, &report));
+    ASSERT_EQ(report.problems.size(), 2u);
+    const std::string& far = report.problems[0];
+    const std::string reason = std::string("): ") + std::strerror(EISDIR);
+    ASSERT_GT(far.size(), reason.size() + 5);
+    EXPECT_EQ(far.substr(far.size() - reason.size()), reason) << far;
+    const std::string path = far.substr(5, far.size() - reason.size() - 5);
+    EXPECT_EQ(path.size(), 199u) << path;
+    EXPECT_TRUE(path.starts_with("level-0-of-the-tree/level-1-of-the-tree/")) << path;
+    EXPECT_TRUE(path.ends_with("-of-the-tree/index.html")) << path;
+    EXPECT_NE(path.find("..."), std::string::npos) << path;
+    EXPECT_EQ(report.problems[1], std::string("open(near/index.html): ") + std::strerror(EISDIR));
+}
+
 TEST(FaultInjection, LinkLoopsAndLinksToAncestorsEndWithEachDirectoryIndexedOnce)
 {
     TempTree tree;
