@@ -284,10 +284,13 @@ void DirectoryListing::State::read()
     platform::DirectoryName found;
     platform::DirectoryEntry entry;
     while (reader.next(found)) {
+        // "." and ".." are no content of the directory: neither the hidden
+        // rule nor an exclusion takes them (a mask such as ".*", meant for
+        // the dot files, would take away the way up).
         const bool dots = rank(found.name) < 2;
         if (options.skipHidden && found.hidden && !dots)
             continue;
-        if (!excluded.empty() && matchesAny(excluded, found.name))
+        if (!dots && !excluded.empty() && matchesAny(excluded, found.name))
             continue;
         const bool matched = matchesAny(selected, found.name);
         anyMatched = anyMatched || matched;

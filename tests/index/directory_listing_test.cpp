@@ -244,6 +244,10 @@ TEST(DirectoryListing, HiddenEntriesAreLeftOutOnlyWithTheOption)
     options.skipHidden = true;
     EXPECT_EQ(shown(options), visible);
     EXPECT_EQ(DirectoryListing(options).subdirectories(), entered);
+    // An exclusion of the dot files keeps the way up.
+    options.skipHidden = false;
+    options.excludeMasks = {".*"};
+    EXPECT_EQ(shown(options), ".. open plain secret sys");
 }
 
 }  // namespace
