@@ -457,6 +457,7 @@ bool DirectoryListing::next(platform::DirectoryEntry& entry)
         entry.lastWriteTime = 0;
         if (facts && !platform::readEntryFacts(entry))
             continue;  // Gone since the directory was read.
+        entry.isLink = false;
         return true;
     }
     return false;

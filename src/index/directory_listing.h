@@ -37,8 +37,8 @@ public:
     bool anyMatched() const;
 
     // Fills `entry` with the next entry to show, in listing order, with its
-    // kind, size and time (isLink stays false); false when there is none
-    // left.
+    // kind, size and time (isLink is always false: a link shows what it
+    // leads to); false when there is none left.
     bool next(platform::DirectoryEntry& entry);
 
     // The subdirectories a recursive walk enters, in name order: every real
