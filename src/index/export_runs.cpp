@@ -88,9 +88,15 @@ struct Walk {
 // there is none), so that it may be replaced.
 bool mayReplace(const std::string& name)
 {
-    std::array<char, 1024> end;
+    // A page closes its document after the credit line, within a few
+    // kilobytes.
+    std::array<char, 4096> end;
     const auto count = platform::readFileEnd(name, end.data(), end.size());
-    return !count || *count == 0 || endsLikeOwnIndex(std::string_view(end.data(), *count));
+    if (!count || *count == 0)
+        return true;
+    std::array<char, 1024> start;
+    const std::size_t startCount = platform::readFileStart(name, start.data(), start.size());
+    return writtenByThisProgram(std::string_view(start.data(), startCount), std::string_view(end.data(), *count));
 }
 
 // Writes (or, for a check, compares) the index of the current directory and
@@ -186,18 +192,16 @@ bool goBack(Walk& walk, std::string* reason)
 
 }  // namespace
 
-bool endsLikeOwnIndex(std::string_view fileEnd)
+bool writtenByThisProgram(std::string_view fileStart, std::string_view fileEnd)
 {
-    // The credit line of an HTML index, of any version, or the generator
-    // field of a data form.
+    // The credit line of an HTML index of any version, at its end (a page
+    // closes its document after it), or a data form's generator field.
     constexpr std::string_view kCredit = "\">" QUILLDEX_PRODUCT_NAME " ";
-    constexpr std::string_view kGenerator = "\"generator\"";
     const auto credit = fileEnd.rfind(kCredit);
     if (credit != std::string_view::npos && fileEnd.find("</a></p>", credit) != std::string_view::npos)
         return true;
-    const auto generator = fileEnd.find(kGenerator);
-    return generator != std::string_view::npos &&
-           fileEnd.find(QUILLDEX_PRODUCT_NAME, generator) != std::string_view::npos;
+    constexpr std::string_view kGenerator = "\"generator\": \"" QUILLDEX_PRODUCT_NAME " ";
+    return fileStart.find(kGenerator) != std::string_view::npos;
 }
 
 bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason,

@@ -50,8 +50,9 @@ using ProgressCallback = std::function<void(const RecursiveProgress&)>;
 bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {},
                      std::string* reason = nullptr, RunReport* report = nullptr);
 
-// Whether the last bytes of a file are those of an index this program
-// writes, so that a recursive run may replace it.
-bool endsLikeOwnIndex(std::string_view fileEnd);
+// Whether a file, by its first and its last bytes, is an index this
+// program wrote (the credit line that ends an HTML index, or the generator
+// field that opens a data form), so that a recursive run may replace it.
+bool writtenByThisProgram(std::string_view fileStart, std::string_view fileEnd);
 
 }  // namespace quilldex

@@ -129,6 +129,21 @@ TEST(Regeneration, AFileOfTheIndexNameThatWasNotWrittenHereIsKeptUnlessForced)
     result = runCli({"-r", "--force"}, tree.path("site"));
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
     EXPECT_NE(readFile(tree.path("site/a/index.html")).find("notes.txt"), std::string::npos);
+
+    // Every form it writes it knows again, a page by its end and JSON by
+    // its start, however long the file.
+    for (int i = 0; i < 40; ++i)
+        tree.file("site/b/file-with-a-rather-long-name-" + std::to_string(i) + ".txt");
+    for (const auto& form : {std::vector<std::string>{"--page"}, std::vector<std::string>{"--json", "-o", "index.json"}}) {
+        auto arguments = form;
+        arguments.insert(arguments.begin(), "-r");
+        result = runCli(arguments, tree.path("site"));
+        EXPECT_EQ(result.exitCode, 0) << result.standardError;
+        tree.file("site/b/one-more.txt");
+        result = runCli(arguments, tree.path("site"));
+        EXPECT_EQ(result.exitCode, 0) << form[0] << ": " << result.standardError;
+        fs::remove(tree.path("site/b/one-more.txt"));
+    }
 }
 
 TEST(Regeneration, ADirectoryThatCanBeEnteredButNotListedIsReportedAndKeepsItsIndex)
