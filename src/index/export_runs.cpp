@@ -153,27 +153,27 @@ bool returnToLastFrame(Walk& walk)
             return false;
         --base;
     }
+    // Gives up the frames from `first` on, naming the first of them.
+    const auto giveUpFrom = [&walk](std::size_t first) {
+        walk.place.path.resize(walk.stack[first].placeLength);
+        walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
+                                       "): moved or removed while its subdirectories were indexed");
+        walk.stack.resize(first);
+        walk.place.path.resize(walk.stack.back().placeLength);
+    };
     if (!walk.stack[base].held->restore() || platform::currentDirectoryIdentity() != walk.stack[base].identity) {
         if (base == 0)
             return false;
-        walk.stack.resize(base);
+        giveUpFrom(base);
         return returnToLastFrame(walk);
     }
     for (std::size_t i = base + 1; i < walk.stack.size(); ++i) {
         const auto identity = platform::enterSubdirectory(walk.stack[i].name);
         if (identity != walk.stack[i].identity) {
-            walk.place.path.resize(walk.stack[i].placeLength);
-            walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
-                                           "): moved or removed while its subdirectories were indexed");
-            if (identity) {
-                // Entered something else of that name: back to where it was
-                // entered from, which the loop reached just before.
-                walk.stack.resize(i);
-                return returnToLastFrame(walk);
-            }
-            walk.stack.resize(i);
-            walk.place.path.resize(walk.stack.back().placeLength);
-            return true;
+            giveUpFrom(i);
+            // Having entered something else of that name, the walk goes back
+            // to where it entered it from, which the loop reached just before.
+            return identity ? returnToLastFrame(walk) : true;
         }
     }
     return true;

@@ -314,6 +314,38 @@ TEST(FaultInjection, ADirectoryMovedWhileTheWalkIsBelowItNeverLeadsTheWalkOut)
     EXPECT_TRUE(fs::exists(tree.path("top/e/index.html")));
 }
 
+// A directory removed and made again under the same name while the walk is
+// below it: the new one is never taken for the old, what is lost is named,
+// and the walk goes on beside it.
+TEST(FaultInjection, ADirectoryReplacedWhileTheWalkIsBelowItIsGivenUpAndNamed)
+{
+    TempTree tree;
+    tree.dir("top/a/b/c/d");
+    tree.dir("top/a/b/c/e");
+    tree.dir("top/a/f");
+    std::vector<fs::path> visited;
+    const auto mutate = [&](const RecursiveProgress&) {
+        visited.push_back(here());
+        if (visited.back() == tree.path("top/a/b/c/d")) {
+            fs::remove_all(tree.path("top/a/b/c"));
+            tree.dir("top/a/b/c/e");
+        }
+    };
+    const ChangeDirectory inside(tree.path("top"));
+    RunReport report;
+    ASSERT_TRUE(exportRecursive(recursiveOptions(), mutate, nullptr, &report));
+    EXPECT_EQ(here(), tree.path("top"));
+    EXPECT_EQ(visited.back(), tree.path("top/a/f"));
+    EXPECT_FALSE(fs::exists(tree.path("top/a/b/c/e/index.html")));
+    // Named either as the directory left (where ".." no longer leads back)
+    // or as its subdirectory that is gone (where the removed directory can
+    // still be returned to).
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_TRUE(report.problems[0] == "chdir(a/b/c): moved or removed while its subdirectories were indexed" ||
+                report.problems[0].starts_with("chdir(a/b/c/e): "))
+        << report.problems[0];
+}
+
 // Each skipped directory is named once, by its path from the top; a long
 // path keeps its start and its end.
 TEST(FaultInjection, SkippedDirectoriesAreNamedFromTheTopAndLongPathsShortened)
