@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "index/index_options.h"
@@ -44,9 +45,12 @@ using ProgressCallback = std::function<void(const RecursiveProgress&)>;
 // of the tree is bounded by memory only. Subdirectories reached through
 // links and ones already visited are passed over; a directory that cannot
 // be listed, entered or written is passed over with everything below it and
-// reported in `report`. False only when the top index fails (or the walk
-// could not return to the top). The current directory is the same at the
-// end as at the start.
+// reported in `report`; so is, with options.keepForeignFiles, a file of the
+// index name this program did not write, which is kept while the walk goes
+// on below it. With options.oneFileSystem, directories on another device
+// than the top are listed but not entered. False only when the top index
+// fails (or the walk could not return to the top). The current directory is
+// the same at the end as at the start.
 bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {},
                      std::string* reason = nullptr, RunReport* report = nullptr);
 
