@@ -79,9 +79,8 @@ private:
 };
 
 // Fills the kind, link flag, size and time of `entry` from the status of
-// the entry `entry.name` of the current directory, as a directory search reports
-// them: a link the facts of what it leads to, a broken link its own. False
-// when the entry is gone.
+// the entry `entry.name` of the current directory: a link gets the facts of
+// what it leads to, a broken link its own. False when the entry is gone.
 bool readEntryFacts(DirectoryEntry& entry);
 
 // Local calendar fields of a UTC time, as the platform's time zone rules
