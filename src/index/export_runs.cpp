@@ -293,10 +293,11 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
             walk.place.path.resize(frame.placeLength);
             continue;
         }
-        const bool otherDevice = options.oneFileSystem && identity->device != topIdentity->device;
+        const bool otherFileSystem = options.oneFileSystem && (identity->device != topIdentity->device ||
+                                                               identity->mount != topIdentity->mount);
         Outcome outcome = Outcome::Failed;
         walk.problem.clear();
-        if (!otherDevice && walk.visited.insert(*identity).second)
+        if (!otherFileSystem && walk.visited.insert(*identity).second)
             outcome = indexHere(walk, subdirectories);
         if (!walk.problem.empty())
             walk.report.problems.push_back(walk.problem);

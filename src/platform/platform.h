@@ -116,6 +116,12 @@ bool setCurrentDirectory(const std::string& path);
 struct DirectoryIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    // The mount the directory was reached through, where the system tells
+    // it (0 elsewhere). A bind mount of a folder of the same file system
+    // has the same device as its source but a mount of its own, so a walk
+    // that stays on one file system compares this too. It takes no part in
+    // telling directories apart.
+    std::uint64_t mount = 0;
     friend bool operator<(const DirectoryIdentity& a, const DirectoryIdentity& b)
     {
         return a.device != b.device ? a.device < b.device : a.inode < b.inode;

@@ -52,10 +52,26 @@ constexpr int kDirectoryHandleFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kDirectoryHandleFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-std::optional<DirectoryIdentity> identityOf(const struct stat& status)
+// The mount id of what `path` names relative to `directory` (with
+// AT_EMPTY_PATH, the descriptor itself), or 0 where the system cannot tell.
+std::uint64_t mountIdOf(int directory, const char* path)
 {
-    return DirectoryIdentity{static_cast<std::uint64_t>(status.st_dev),
-                             static_cast<std::uint64_t>(status.st_ino)};
+#ifdef STATX_MNT_ID
+    struct statx status;
+    const int flags = (*path == '\0' ? AT_EMPTY_PATH : 0) | AT_SYMLINK_NOFOLLOW;
+    if (::statx(directory, path, flags, STATX_MNT_ID, &status) == 0 && (status.stx_mask & STATX_MNT_ID) != 0)
+        return status.stx_mnt_id;
+#else
+    (void)directory;
+    (void)path;
+#endif
+    return 0;
+}
+
+std::optional<DirectoryIdentity> identityOf(const struct stat& status, std::uint64_t mount)
+{
+    return DirectoryIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+                             mount};
 }
 
 }  // namespace
@@ -195,7 +211,7 @@ std::optional<DirectoryIdentity> currentDirectoryIdentity()
     struct stat status;
     if (::stat(".", &status) != 0)
         return std::nullopt;
-    return identityOf(status);
+    return identityOf(status, mountIdOf(AT_FDCWD, "."));
 }
 
 std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
@@ -219,7 +235,7 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
     }
     if (::fchdir(fd.get()) != 0)
         return std::nullopt;
-    return identityOf(status);
+    return identityOf(status, mountIdOf(fd.get(), ""));
 }
 
 std::string currentDirectoryUnreadable()
@@ -241,7 +257,7 @@ std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
     struct stat status;
     if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
-    return identityOf(status);
+    return identityOf(status, mountIdOf(AT_FDCWD, path.c_str()));
 }
 
 const std::string_view kPathSeparators = "/";

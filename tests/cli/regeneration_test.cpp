@@ -296,27 +296,37 @@ TEST(Regeneration, ARunEndedBySignalKeepsTheOldIndexAndLeavesNoTemporaryFile)
 // A small tmpfs mounted for as long as it lives, and unmounted before the
 // tree that holds it is deleted (a deletion must never reach through a
 // mount into another file system).
-class SmallDisk {
+// A file system mounted for one test, unmounted before the test's tree is
+// deleted (the tree is made first, so it is deleted last).
+class Mount {
 public:
-    explicit SmallDisk(const fs::path& where, const char* size) : where_(where)
+    Mount(const fs::path& where, const std::vector<std::string>& arguments) : where_(where)
     {
         fs::create_directories(where);
-        const std::string options = std::string("size=") + size;
-        mounted_ = runCommand("/bin/mount", {"-t", "tmpfs", "-o", options, "tmpfs", where.string()}, "/")
-                       .exitCode == 0;
+        std::vector<std::string> command = arguments;
+        command.push_back(where.string());
+        mounted_ = runCommand("/bin/mount", command, "/").exitCode == 0;
     }
-    ~SmallDisk()
+    ~Mount()
     {
         if (mounted_)
             runCommand("/bin/umount", {where_.string()}, "/");
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
+    Mount(const Mount&) = delete;
+    Mount& operator=(const Mount&) = delete;
     bool mounted() const { return mounted_; }
 
 private:
     fs::path where_;
     bool mounted_ = false;
+};
+
+class SmallDisk : public Mount {
+public:
+    SmallDisk(const fs::path& where, const char* size)
+        : Mount(where, {"-t", "tmpfs", "-o", std::string("size=") + size, "tmpfs"})
+    {
+    }
 };
 
 TEST(Regeneration, AFullDiskKeepsEveryOldIndexAndNamesTheDirectoriesItCouldNotWrite)
@@ -357,20 +367,28 @@ TEST(Regeneration, OneFileSystemListsButDoesNotEnterAnotherFileSystem)
 {
     TempTree tree;
     tree.file("top/inner/a.txt");
+    tree.file("elsewhere/c.txt");
     const SmallDisk other(tree.path("top/mounted"), "64k");
-    if (!other.mounted())
-        GTEST_SKIP() << "cannot mount a tmpfs here";
+    // A bind mount of a folder of the same file system has the device of
+    // its source, so only its mount tells it apart.
+    const Mount bound(tree.path("top/bound"), {"--bind", tree.path("elsewhere").string()});
+    if (!other.mounted() || !bound.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs or a bind mount here";
     tree.file("top/mounted/b.txt");
 
     auto result = runCli({"-r", "-x"}, tree.path("top"));
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
-    EXPECT_NE(readFile(tree.path("top/index.html")).find("<td>mounted</td>"), std::string::npos);
+    const std::string top = readFile(tree.path("top/index.html"));
+    EXPECT_NE(top.find("<td>mounted</td>"), std::string::npos) << top;
+    EXPECT_NE(top.find("<td>bound</td>"), std::string::npos) << top;
     EXPECT_TRUE(fs::exists(tree.path("top/inner/index.html")));
     EXPECT_FALSE(fs::exists(tree.path("top/mounted/index.html")));
+    EXPECT_FALSE(fs::exists(tree.path("elsewhere/index.html")));
 
     result = runCli({"-r"}, tree.path("top"));
     EXPECT_EQ(result.exitCode, 0) << result.standardError;
     EXPECT_TRUE(fs::exists(tree.path("top/mounted/index.html")));
+    EXPECT_TRUE(fs::exists(tree.path("elsewhere/index.html")));
 }
 
 TEST(Regeneration, ARelativeOutputWhoseStartDirectoryIsGoneWritesNothing)
