@@ -248,6 +248,7 @@ struct DirectoryListing::State {
     const IndexOptions& options;
     const std::size_t factsAtReadLimit;
     bool anyMatched = false;
+    std::string readError;
     NameStore store;
     // The shown entries: with their facts while `factsKept`, else as names.
     bool factsKept = false;
@@ -316,8 +317,10 @@ void DirectoryListing::State::read()
         if (!shows && !enters)
             continue;
         Reference reference;
-        if (!store.add(entry.name, entry.isDirectory, reference))
-            continue;
+        if (!store.add(entry.name, entry.isDirectory, reference)) {
+            readError = "more than 2 GiB of names";
+            return;
+        }
         if (shows && items.size() + shown.size() == kReserveFrom)
             reserveRoom(reader.countHint());
         if (shows && factsKept) {
@@ -332,6 +335,7 @@ void DirectoryListing::State::read()
         if (enters)
             entered.push_back(reference);
     }
+    readError = reader.error();
 }
 
 void DirectoryListing::State::reserveRoom(std::size_t hint)
@@ -429,6 +433,11 @@ DirectoryListing::~DirectoryListing() = default;
 bool DirectoryListing::anyMatched() const
 {
     return state_->anyMatched;
+}
+
+const std::string& DirectoryListing::readError() const
+{
+    return state_->readError;
 }
 
 bool DirectoryListing::next(platform::DirectoryEntry& entry)

@@ -36,6 +36,10 @@ public:
     // did is empty.
     bool anyMatched() const;
 
+    // Why the directory could not be read to its end (the system's reason),
+    // or "" when it was: a listing cut short must not pass for the whole.
+    const std::string& readError() const;
+
     // Fills `entry` with the next entry to show, in listing order, with its
     // kind, size and time (isLink is always false: a link shows what it
     // leads to); false when there is none left.

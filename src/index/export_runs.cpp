@@ -124,6 +124,12 @@ Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
         return Outcome::Failed;
     }
     DirectoryListing listing(options, true);
+    if (const std::string& failure = listing.readError(); !failure.empty()) {
+        // An index of part of the directory would pass for the whole.
+        stream.abandon();
+        walk.problem = "readdir(" + shortened(walk.directoryPath()) + "): " + failure;
+        return Outcome::Failed;
+    }
     walk.counts.entries += writeIndex(stream, options, listing, walk.place);
     subdirectories = listing.subdirectories();
     if (!stream.close()) {
@@ -234,6 +240,11 @@ bool exportSingle(const std::string& outputPath, const IndexOptions& options, st
         indexFileHere = identity && identity == platform::currentDirectoryIdentity();
     }
     DirectoryListing listing(options, indexFileHere);
+    if (const std::string& failure = listing.readError(); !failure.empty()) {
+        stream.abandon();
+        setReason(reason, "readdir(" + shortened(where) + "): " + failure);
+        return false;
+    }
     writeIndex(stream, options, listing, DirectoryPlace{});
     if (!stream.close()) {
         setReason(reason, stream.error());

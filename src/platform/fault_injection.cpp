@@ -8,7 +8,7 @@ namespace quilldex::platform {
 namespace {
 
 // Calls left before each point fails; 0 when nothing is armed there.
-std::array<int, 4> countdown{};
+std::array<int, 5> countdown{};
 
 }  // namespace
 

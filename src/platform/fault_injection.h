@@ -1,11 +1,12 @@
-// Failures injected into the output stream's system calls, so that tests
-// can see what a run does when a write, the flush, the close or the final
-// rename fails, without needing a disk that fails at that moment.
+// Failures injected into the output stream's system calls and the reading
+// of a directory, so that tests can see what a run does when a write, the
+// flush, the close, the final rename or a directory read fails, without
+// needing a disk that fails at that moment.
 #pragma once
 
 namespace quilldex::platform {
 
-enum class FaultPoint { Write, Flush, Close, Rename };
+enum class FaultPoint { Write, Flush, Close, Rename, ReadDirectory };
 
 // Makes the `nth` call at `point` from now on (1 is the next one) fail as
 // an input/output error would. One fault per point is armed at a time.

@@ -65,8 +65,12 @@ public:
     DirectoryReader& operator=(const DirectoryReader&) = delete;
 
     // Fills `found` with the next name and returns true, or returns false
-    // when there is none left (or the directory could not be read).
+    // when there is none left or the directory could not be read.
     bool next(DirectoryName& found);
+
+    // Why the read ended before the last name (the system's reason), or ""
+    // when it reached the end.
+    const std::string& error() const;
 
     // Roughly the most names the directory can hold, as the system tells
     // it without reading them (from the directory's size: ext4, XFS and

@@ -81,11 +81,19 @@ std::optional<DirectoryIdentity> identityOf(const struct stat& status, std::uint
 
 struct DirectoryReader::State {
     DIR* directory = nullptr;
+    std::string error;
 };
 
 DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
 {
     state_->directory = ::opendir(".");
+    if (state_->directory == nullptr)
+        state_->error = lastErrorText();
+}
+
+const std::string& DirectoryReader::error() const
+{
+    return state_->error;
 }
 
 DirectoryReader::~DirectoryReader()
@@ -98,9 +106,14 @@ bool DirectoryReader::next(DirectoryName& found)
 {
     if (state_->directory == nullptr)
         return false;
-    const dirent* entry = ::readdir(state_->directory);
-    if (entry == nullptr)
+    // readdir returns NULL at the end too; only errno tells a failure.
+    errno = 0;
+    const dirent* entry = injectedFaultAt(FaultPoint::ReadDirectory) ? nullptr : ::readdir(state_->directory);
+    if (entry == nullptr) {
+        if (errno != 0)
+            state_->error = lastErrorText();
         return false;
+    }
     found.name = entry->d_name;
     found.hidden = entry->d_name[0] == '.';
     switch (entry->d_type) {

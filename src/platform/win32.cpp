@@ -290,13 +290,21 @@ struct DirectoryReader::State {
     WIN32_FIND_DATAW found;
     bool pending = false;  // `found` holds a name not yet handed out
     std::string name;      // the last name handed out
+    std::string error;
 };
 
 DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
 {
     HANDLE handle = FindFirstFileW(L"*", &state_->found);
     state_->pending = handle != INVALID_HANDLE_VALUE;
+    if (!state_->pending && GetLastError() != ERROR_FILE_NOT_FOUND)
+        state_->error = lastErrorText();
     state_->search.reset(handle);
+}
+
+const std::string& DirectoryReader::error() const
+{
+    return state_->error;
 }
 
 DirectoryReader::~DirectoryReader() = default;
@@ -304,8 +312,19 @@ DirectoryReader::~DirectoryReader() = default;
 bool DirectoryReader::next(DirectoryName& found)
 {
     State& s = *state_;
-    if (!s.pending && !(s.search.valid() && FindNextFileW(s.search.get(), &s.found)))
-        return false;
+    if (!s.pending) {
+        if (!s.search.valid())
+            return false;
+        if (injectedFaultAt(FaultPoint::ReadDirectory)) {
+            s.error = describeError(ERROR_READ_FAULT);
+            return false;
+        }
+        if (!FindNextFileW(s.search.get(), &s.found)) {
+            if (GetLastError() != ERROR_NO_MORE_FILES)
+                s.error = lastErrorText();
+            return false;
+        }
+    }
     s.pending = false;
     const DWORD attributes = s.found.dwFileAttributes;
     s.name = fromWide(s.found.cFileName);

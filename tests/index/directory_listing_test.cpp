@@ -12,6 +12,7 @@
 #include "index/directory_listing.h"
 #include "index/export_runs.h"
 #include "index/natural_order.h"
+#include "platform/fault_injection.h"
 #include "run_helpers.h"
 #include "support/temp_tree.h"
 
@@ -213,6 +214,40 @@ TEST(DirectoryListing, MasksExclusionsAndHiddenEntriesInARecursiveRun)
     ASSERT_TRUE(exportRecursive(recursiveOptions("*.*")));
     EXPECT_TRUE(fs::exists(tree.path(".git/index.html")));
     EXPECT_TRUE(fs::exists(tree.path("build/index.html")));
+}
+
+TEST(DirectoryListing, AReadCutShortFailsTheIndexAndKeepsTheOldOne)
+{
+    TempTree tree;
+    tree.file("top/a.txt");
+    tree.file("top/sub/b.txt");
+    const ChangeDirectory inside(tree.path("top"));
+    const IndexOptions options = recursiveOptions();
+    ASSERT_TRUE(exportRecursive(options));
+    const std::string before = readFile(tree.path("top/index.html"));
+    tree.file("top/c.txt");
+
+    // The read of the top directory fails after its first name.
+    platform::injectFault(platform::FaultPoint::ReadDirectory, 2);
+    std::string reason;
+    RunReport report;
+    const bool ok = exportRecursive(options, {}, &reason, &report);
+    platform::clearInjectedFaults();
+    EXPECT_FALSE(ok);
+    std::string told = reason;
+    for (const auto& problem : report.problems)
+        told += "\n" + problem;
+    EXPECT_NE(told.find("readdir("), std::string::npos) << told;
+    EXPECT_EQ(readFile(tree.path("top/index.html")), before);
+
+    IndexOptions single;
+    single.outputName = "single.html";
+    platform::injectFault(platform::FaultPoint::ReadDirectory, 1);
+    reason.clear();
+    EXPECT_FALSE(exportSingle(tree.path("single.html").string(), single, &reason));
+    platform::clearInjectedFaults();
+    EXPECT_NE(reason.find("readdir("), std::string::npos) << reason;
+    EXPECT_FALSE(fs::exists(tree.path("single.html")));
 }
 
 TEST(DirectoryListing, HiddenEntriesAreLeftOutOnlyWithTheOption)
