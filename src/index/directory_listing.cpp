@@ -293,7 +293,8 @@ void DirectoryListing::State::read()
             continue;
         if (!dots && !excluded.empty() && matchesAny(excluded, found.name))
             continue;
-        const bool matched = matchesAny(selected, found.name);
+        const bool matched = matchesAny(selected, found.name) ||
+                             (!found.shortName.empty() && matchesAny(selected, found.shortName));
         anyMatched = anyMatched || matched;
         const bool showable = matched && found.name != "." && found.name != options.outputName;
         // A recursive run may enter what the read did not call a file.

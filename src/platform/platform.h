@@ -52,6 +52,10 @@ struct DirectoryName {
     // '.', on Windows one with the hidden or system attribute. "." and ".."
     // may carry it too.
     bool hidden = false;
+    // The short 8.3 alias Windows keeps beside a long name, or empty (always
+    // on POSIX). The system's own wildcard search matches a mask against
+    // either name, so the listing does too. Valid as long as `name`.
+    std::string_view shortName;
 };
 
 // One pass over every name of the current directory, "." and ".."

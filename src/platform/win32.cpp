@@ -290,6 +290,7 @@ struct DirectoryReader::State {
     WIN32_FIND_DATAW found;
     bool pending = false;  // `found` holds a name not yet handed out
     std::string name;      // the last name handed out
+    std::string shortName; // and its 8.3 alias
     std::string error;
 };
 
@@ -329,6 +330,8 @@ bool DirectoryReader::next(DirectoryName& found)
     const DWORD attributes = s.found.dwFileAttributes;
     s.name = fromWide(s.found.cFileName);
     found.name = s.name;
+    s.shortName = fromWide(s.found.cAlternateFileName);
+    found.shortName = s.shortName;
     found.hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     found.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? NameKind::Link
                  : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? NameKind::Directory
