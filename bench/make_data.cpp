@@ -38,10 +38,10 @@ std::uint64_t below(std::uint64_t limit)
 // high bytes that make escaping and sorting do real work.
 std::string randomName(std::set<std::string>& taken)
 {
-    static const char* const stems[] = {"report", "IMG_", "notes", "Invoice", "backup", "data",
-                                        "photo", "README", "draft", "scan", "track", "setup"};
+    static const char* const stems[] = {"report", "IMG_",   "notes", "Invoice", "backup", "data",
+                                        "photo",  "README", "draft", "scan",    "track",  "setup"};
     static const char* const extensions[] = {".txt", ".jpg", ".pdf", ".html", ".tar.gz", ".c",
-                                             ".cpp", ".mp3", ".doc", "", ".JPG", ".png"};
+                                             ".cpp", ".mp3", ".doc", "",      ".JPG",    ".png"};
     static const char odd[] = " &%#+,()'-_~[]!";
     for (;;) {
         std::string name = stems[below(std::size(stems))];
@@ -199,8 +199,7 @@ int main(int argc, char** argv)
     else if (kind == "titles" && argc == 4)
         makeTitles(argv[2], number(argv[3]));
     else {
-        std::fprintf(stderr,
-                     "usage: make_data flat DIR FILES | tree DIR DIRS FILES | titles DIR FILES\n");
+        std::fprintf(stderr, "usage: make_data flat DIR FILES | tree DIR DIRS FILES | titles DIR FILES\n");
         return 2;
     }
     return 0;

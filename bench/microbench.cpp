@@ -18,8 +18,9 @@ using namespace quilldex;
 const std::vector<std::string>& sampleNames()
 {
     static const std::vector<std::string> names = {
-        "notes.txt", "IMG_20010425_130509.JPG", "annual report 2001 (final).doc", "x.tar.gz",
-        "Invoice#4471 & receipt.pdf", "caf\xe9 au lait.mp3", "README", "setup-1.0.7-win32.exe",
+        "notes.txt", "IMG_20010425_130509.JPG",    "annual report 2001 (final).doc",
+        "x.tar.gz",  "Invoice#4471 & receipt.pdf", "caf\xe9 au lait.mp3",
+        "README",    "setup-1.0.7-win32.exe",
     };
     return names;
 }
@@ -95,8 +96,7 @@ void extractTitleFrom(benchmark::State& state, std::string document)
 }
 BENCHMARK_CAPTURE(extractTitleFrom, early_tag,
                   std::string("<!DOCTYPE html>\n<html><head><title>Page 17 of the archive</title>"));
-BENCHMARK_CAPTURE(extractTitleFrom, upper_tag_late,
-                  std::string(700, 'x') + "<TITLE>PAGE 17</TITLE>");
+BENCHMARK_CAPTURE(extractTitleFrom, upper_tag_late, std::string(700, 'x') + "<TITLE>PAGE 17</TITLE>");
 BENCHMARK_CAPTURE(extractTitleFrom, no_tag, std::string("<html><body><p>Nothing to find here</p>"));
 
 void matchMask(benchmark::State& state, const char* mask)

@@ -72,8 +72,7 @@ private:
     bool onlyWildcardsFrom(std::size_t t) const
     {
         for (; t < tokens_.size(); ++t)
-            if (tokens_[t].kind != Kind::Star && tokens_[t].kind != Kind::DosStar &&
-                tokens_[t].kind != Kind::DosQm)
+            if (tokens_[t].kind != Kind::Star && tokens_[t].kind != Kind::DosStar && tokens_[t].kind != Kind::DosQm)
                 return false;
         return true;
     }
@@ -166,15 +165,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (maskLength + 1 >= size)
         return 0;
     const std::string mask = mapped(data + 1, maskLength, "*?.aAbB. *?.");
-    const std::string name = mapped(data + 1 + maskLength, std::min<std::size_t>(size - 1 - maskLength, 96),
-                                    "aAbB..c x");
+    const std::string name =
+        mapped(data + 1 + maskLength, std::min<std::size_t>(size - 1 - maskLength, 96), "aAbB..c x");
     const bool expected = Reference(translate(mask), name).matches();
     const quilldex::WildcardMask compiled(mask);
     const bool actual = compiled.matches(name);
     const bool oneOff = quilldex::matchesWildcard(mask, name);
     if (actual != expected || oneOff != actual) {
-        std::fprintf(stderr, "mask \"%s\" name \"%s\": matcher %d, one-off %d, reference %d\n",
-                     printable(mask).c_str(), printable(name).c_str(), actual, oneOff, expected);
+        std::fprintf(stderr, "mask \"%s\" name \"%s\": matcher %d, one-off %d, reference %d\n", printable(mask).c_str(),
+                     printable(name).c_str(), actual, oneOff, expected);
         std::abort();
     }
     return 0;

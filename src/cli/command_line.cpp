@@ -64,14 +64,14 @@ struct OptionDefinition {
 };
 
 constexpr OptionDefinition kOptions[] = {
-    {'o', "output", true},  {'r', "recursive", false}, {'m', "mask", true},   {'\0', "no-size", false},
-    {'\0', "time", false},  {'\0', "date", false},     {'s', "size-style", true}, {'l', "links", false},
-    {'p', "prefix", true},  {'t', "titles", false},    {'q', "quiet", false}, {'h', "help", false},
-    {'V', "version", false},
-    {'\0', "page", false},
-    {'\0', "sort", true},   {'\0', "reverse", false},  {'\0', "dirs-first", false}, {'\0', "exclude", true},
-    {'\0', "no-hidden", false}, {'\0', "json", false},
-    {'\0', "check", false}, {'\0', "force", false}, {'x', "one-file-system", false},
+    {'o', "output", true},      {'r', "recursive", false},       {'m', "mask", true},
+    {'\0', "no-size", false},   {'\0', "time", false},           {'\0', "date", false},
+    {'s', "size-style", true},  {'l', "links", false},           {'p', "prefix", true},
+    {'t', "titles", false},     {'q', "quiet", false},           {'h', "help", false},
+    {'V', "version", false},    {'\0', "page", false},           {'\0', "sort", true},
+    {'\0', "reverse", false},   {'\0', "dirs-first", false},     {'\0', "exclude", true},
+    {'\0', "no-hidden", false}, {'\0', "json", false},           {'\0', "check", false},
+    {'\0', "force", false},     {'x', "one-file-system", false},
 };
 
 const OptionDefinition* findShort(char c)

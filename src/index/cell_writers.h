@@ -9,8 +9,7 @@ namespace quilldex {
 
 // The text of the first cell of a row: the name or document title, as a
 // link when links are on.
-void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                   const IndexOptions& options);
+void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options);
 
 // Whole cells, from "<td>" to "</td>".
 void writeSizeCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, SizeStyle sizeStyle);

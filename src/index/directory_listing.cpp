@@ -60,8 +60,8 @@ public:
             blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
             used_ = 0;
         }
-        reference = static_cast<Reference>(((blocks_.size() - 1) << kPositionBits) | used_) |
-                    (directory ? kDirectoryBit : 0);
+        reference =
+            static_cast<Reference>(((blocks_.size() - 1) << kPositionBits) | used_) | (directory ? kDirectoryBit : 0);
         auto* at = reinterpret_cast<unsigned char*>(blocks_.back().get() + used_);
         if (longName) {
             *at++ = 255;
@@ -77,8 +77,8 @@ public:
 
     std::string_view name(Reference reference) const
     {
-        const auto* at = reinterpret_cast<const unsigned char*>(blocks_[(reference >> kPositionBits) & kBlockMask].get() +
-                                                                (reference & kPositionMask));
+        const auto* at = reinterpret_cast<const unsigned char*>(
+            blocks_[(reference >> kPositionBits) & kBlockMask].get() + (reference & kPositionMask));
         std::size_t length = *at++;
         if (length == 255) {
             length = at[0] | (static_cast<std::size_t>(at[1]) << 8);
@@ -169,10 +169,7 @@ public:
         return static_cast<platform::UtcSeconds>(static_cast<std::uint64_t>(high) << 32 | words_[2]);
     }
     // Whether the size or the time was held at a bound.
-    bool atBound() const
-    {
-        return bytes() == kMostBytes || seconds() == kEarliest || seconds() == kLatest;
-    }
+    bool atBound() const { return bytes() == kMostBytes || seconds() == kEarliest || seconds() == kLatest; }
 
     std::uint64_t prefix;
     Reference reference;
@@ -293,8 +290,8 @@ void DirectoryListing::State::read()
             continue;
         if (!dots && !excluded.empty() && matchesAny(excluded, found.name))
             continue;
-        const bool matched = matchesAny(selected, found.name) ||
-                             (!found.shortName.empty() && matchesAny(selected, found.shortName));
+        const bool matched =
+            matchesAny(selected, found.name) || (!found.shortName.empty() && matchesAny(selected, found.shortName));
         anyMatched = anyMatched || matched;
         const bool showable = matched && found.name != "." && found.name != options.outputName;
         // A recursive run may enter what the read did not call a file.
@@ -396,7 +393,7 @@ void DirectoryListing::State::sort()
     // the orders below need not look for them.
     const auto dotsFirst = [this](auto& entries, auto nameOf) {
         const auto rest = std::partition(entries.begin(), entries.end(),
-                                                [&](const auto& e) { return rank(store.name(nameOf(e))) < 2; });
+                                         [&](const auto& e) { return rank(store.name(nameOf(e))) < 2; });
         std::sort(entries.begin(), rest, [&](const auto& a, const auto& b) {
             return rank(store.name(nameOf(a))) < rank(store.name(nameOf(b)));
         });
@@ -410,7 +407,7 @@ void DirectoryListing::State::sort()
     if (plain) {
         std::sort(itemsRest, items.end(), [&](const Item& a, const Item& b) {
             return a.prefix != b.prefix && a.prefix != 0 && b.prefix != 0 ? a.prefix < b.prefix
-                                                                           : byName(a.reference, b.reference);
+                                                                          : byName(a.reference, b.reference);
         });
         std::sort(shownRest, shown.end(), byName);
     } else {

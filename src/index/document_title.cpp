@@ -26,8 +26,7 @@ std::optional<std::string_view> extractTitle(std::string_view bytesRead)
     return title;
 }
 
-std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer,
-                                                  const std::string& top)
+std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer, const std::string& top)
 {
     const auto count = platform::readFileStart(name, buffer.data(), buffer.size(), top);
     return extractTitle(std::string_view(buffer.data(), count));

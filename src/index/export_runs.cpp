@@ -109,8 +109,8 @@ Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
         return Outcome::Failed;
     }
     if (options.keepForeignFiles && !options.checkOnly && !mayReplace(options.outputName)) {
-        walk.problem = "replace(" + shortened(walk.indexPath()) +
-                       "): kept, not written by this program (--force replaces it)";
+        walk.problem =
+            "replace(" + shortened(walk.indexPath()) + "): kept, not written by this program (--force replaces it)";
         DirectoryListing listing(options, true);
         subdirectories = listing.subdirectories();
         return Outcome::Kept;
@@ -210,8 +210,7 @@ bool writtenByThisProgram(std::string_view fileStart, std::string_view fileEnd)
     return fileStart.find(kGenerator) != std::string_view::npos;
 }
 
-bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason,
-                  RunReport* report)
+bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason, RunReport* report)
 {
     const std::string where = options.directory.empty() ? std::string(".") : options.directory;
     if (const std::string unreadable = platform::currentDirectoryUnreadable(); !unreadable.empty()) {
@@ -304,8 +303,8 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
             walk.place.path.resize(frame.placeLength);
             continue;
         }
-        const bool otherFileSystem = options.oneFileSystem && (identity->device != topIdentity->device ||
-                                                               identity->mount != topIdentity->mount);
+        const bool otherFileSystem =
+            options.oneFileSystem && (identity->device != topIdentity->device || identity->mount != topIdentity->mount);
         Outcome outcome = Outcome::Failed;
         walk.problem.clear();
         if (!otherFileSystem && walk.visited.insert(*identity).second)

@@ -51,8 +51,8 @@ using ProgressCallback = std::function<void(const RecursiveProgress&)>;
 // than the top are listed but not entered. False only when the top index
 // fails (or the walk could not return to the top). The current directory is
 // the same at the end as at the start.
-bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {},
-                     std::string* reason = nullptr, RunReport* report = nullptr);
+bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {}, std::string* reason = nullptr,
+                     RunReport* report = nullptr);
 
 // Whether a file, by its first and its last bytes, is an index this
 // program wrote (the credit line that ends an HTML index, or the generator

@@ -13,8 +13,7 @@ namespace quilldex {
 // "javascript:"), '?' (a query) and '\' (a path separator to some readers).
 constexpr bool isLinkSafe(unsigned char byte)
 {
-    return byte >= 0x2D && byte <= 0x7E && byte != '<' && byte != '>' && byte != ':' &&
-           byte != '?' && byte != '\\';
+    return byte >= 0x2D && byte <= 0x7E && byte != '<' && byte != '>' && byte != ':' && byte != '?' && byte != '\\';
 }
 
 // Calls `sink` with the pieces of the link-target form of `name`, in order:

@@ -38,8 +38,8 @@ void writeLinkPrefix(platform::OutputStream& stream, const std::string& prefix)
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const bool escaped = byte <= ' ' || byte == 0x7F || byte == '"' || byte == '<' || byte == '>' ||
-                             (marked && byte >= 0x80);
+        const bool escaped =
+            byte <= ' ' || byte == 0x7F || byte == '"' || byte == '<' || byte == '>' || (marked && byte >= 0x80);
         if (!escaped)
             continue;
         stream.write(text.substr(runStart, i - runStart));

@@ -34,8 +34,7 @@ public:
     // A page is a complete document even when nothing matched.
     bool writesEmptyListing() const override { return true; }
 
-    void writeHeader(platform::OutputStream& stream, const IndexOptions& options,
-                     const DirectoryPlace& place) override
+    void writeHeader(platform::OutputStream& stream, const IndexOptions& options, const DirectoryPlace& place) override
     {
         stream.write("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"");
         stream.write(encodingName_);
@@ -90,8 +89,7 @@ public:
         stream.write("</tr>\n");
     }
 
-    void writeFooter(platform::OutputStream& stream, const IndexOptions& options,
-                     const ListingTotals& totals) override
+    void writeFooter(platform::OutputStream& stream, const IndexOptions& options, const ListingTotals& totals) override
     {
         // The script runs once the table is complete. The credit line
         // comes last, where a later run looks for it to know the file as

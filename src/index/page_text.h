@@ -54,14 +54,12 @@ void forEachPageTextPiece(std::string_view text, PageEncoding encoding, TextSour
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte == '&') {
-            const std::size_t length =
-                source == TextSource::Title ? characterReferenceLength(text.substr(i)) : 0;
+            const std::size_t length = source == TextSource::Title ? characterReferenceLength(text.substr(i)) : 0;
             if (length > 0)
                 i += length;
             else
                 replace(1, "&amp;");
-        }
-        else if (byte == '<')
+        } else if (byte == '<')
             replace(1, "&lt;");
         else if (byte == '>')
             replace(1, "&gt;");
@@ -93,8 +91,8 @@ constexpr bool isPageLinkSafe(unsigned char byte)
 // above 0x7E) is percent-encoded.
 constexpr bool isPagePrefixSafe(unsigned char byte)
 {
-    return byte > 0x20 && byte < 0x7F && byte != '"' && byte != '<' && byte != '>' && byte != '\\' &&
-           byte != '^' && byte != '`' && byte != '{' && byte != '|' && byte != '}';
+    return byte > 0x20 && byte < 0x7F && byte != '"' && byte != '<' && byte != '>' && byte != '\\' && byte != '^' &&
+           byte != '`' && byte != '{' && byte != '|' && byte != '}';
 }
 
 // Calls `sink` with the pieces of `bytes` in a page's link target: runs of

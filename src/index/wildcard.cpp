@@ -14,11 +14,13 @@ constexpr std::size_t wordBits = 64;
 // The general matcher's sets of token positions, by index into stateSets_.
 enum : std::size_t { StarSet, DosStarSet, DosQmSet, FinalDotQmSet, DosDotSet, StarLoopSet, LiteralSets };
 
-void setBit(Word* set, std::size_t bit) {
+void setBit(Word* set, std::size_t bit)
+{
     set[bit / wordBits] |= Word{1} << (bit % wordBits);
 }
 
-char foldCase(char c) {
+char foldCase(char c)
+{
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -28,7 +30,8 @@ char foldCase(char c) {
 template <typename T>
 class Scratch {
 public:
-    explicit Scratch(std::size_t size) {
+    explicit Scratch(std::size_t size)
+    {
         if (size > inline_.size()) {
             heap_.resize(size);
             data_ = heap_.data();
@@ -49,7 +52,8 @@ private:
 
 }  // namespace
 
-WildcardMask::WildcardMask(std::string_view mask) {
+WildcardMask::WildcardMask(std::string_view mask)
+{
     const bool endsWithDot = !mask.empty() && mask.back() == '.';
     const auto keep = mask.find_last_not_of(". ");
     const std::string_view text = keep == std::string_view::npos ? std::string_view() : mask.substr(0, keep + 1);
@@ -108,13 +112,17 @@ WildcardMask::WildcardMask(std::string_view mask) {
                 setBit(set(StarSet), k);
                 setBit(set(StarLoopSet), k + 1);
                 break;
-            case Kind::DosStar: setBit(set(DosStarSet), k); break;
+            case Kind::DosStar:
+                setBit(set(DosStarSet), k);
+                break;
             case Kind::DosQm:
                 setBit(set(DosQmSet), k);
                 if (token.wildToEnd)
                     setBit(set(FinalDotQmSet), k);
                 break;
-            case Kind::DosDot: setBit(set(DosDotSet), k); break;
+            case Kind::DosDot:
+                setBit(set(DosDotSet), k);
+                break;
             case Kind::Literal:
                 for (int byte = 0; byte < 256; ++byte)
                     if (foldCase(static_cast<char>(byte)) == token.folded)
@@ -125,21 +133,33 @@ WildcardMask::WildcardMask(std::string_view mask) {
     }
 }
 
-std::string WildcardMask::expression() const {
+std::string WildcardMask::expression() const
+{
     std::string text;
     for (const Token& token : tokens_) {
         switch (token.kind) {
-        case Kind::Literal: text += token.literal; break;
-        case Kind::Star: text += '*'; break;
-        case Kind::DosStar: text += '<'; break;
-        case Kind::DosQm: text += '>'; break;
-        case Kind::DosDot: text += '"'; break;
+        case Kind::Literal:
+            text += token.literal;
+            break;
+        case Kind::Star:
+            text += '*';
+            break;
+        case Kind::DosStar:
+            text += '<';
+            break;
+        case Kind::DosQm:
+            text += '>';
+            break;
+        case Kind::DosDot:
+            text += '"';
+            break;
         }
     }
     return text;
 }
 
-bool WildcardMask::matches(std::string_view name) const {
+bool WildcardMask::matches(std::string_view name) const
+{
     if (name == "..")
         name = ".";
     switch (shape_) {
@@ -159,7 +179,8 @@ bool WildcardMask::matches(std::string_view name) const {
 
 // Literals, then one * or DOS_STAR, then literals: the literals fix both
 // ends of the name, and the star takes what lies between them.
-bool WildcardMask::matchesOneStar(std::string_view name) const {
+bool WildcardMask::matchesOneStar(std::string_view name) const
+{
     const std::size_t before = star_;
     const std::size_t after = tokens_.size() - star_ - 1;
     if (name.size() < before + after)
@@ -184,7 +205,8 @@ bool WildcardMask::matchesOneStar(std::string_view name) const {
 // up to the current position. A DOS_STAR run may end anywhere up to just
 // after the name's last dot if it starts in front of that dot, and anywhere
 // at all if it starts after it; open runs are kept in one set for each case.
-bool WildcardMask::matchesGeneral(std::string_view name) const {
+bool WildcardMask::matchesGeneral(std::string_view name) const
+{
     const std::size_t w = words_;
     const std::size_t size = name.size();
     const std::size_t lastDot = name.rfind('.');
@@ -250,7 +272,8 @@ bool WildcardMask::matchesGeneral(std::string_view name) const {
     }
 }
 
-bool matchesWildcard(std::string_view mask, std::string_view name) {
+bool matchesWildcard(std::string_view mask, std::string_view name)
+{
     return WildcardMask(mask).matches(name);
 }
 

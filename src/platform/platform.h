@@ -178,8 +178,7 @@ std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
 // `top` (an absolute directory; empty: the current directory). Anything else
 // (a directory, a FIFO, a device, a link leading out) gives 0, and reading
 // never blocks.
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity,
-                          const std::string& top = {});
+std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top = {});
 
 // Reads the last bytes (up to `capacity`) of the regular file `name` in the
 // current directory, never through a link, into the start of `buffer` and

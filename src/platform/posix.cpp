@@ -117,10 +117,18 @@ bool DirectoryReader::next(DirectoryName& found)
     found.name = entry->d_name;
     found.hidden = entry->d_name[0] == '.';
     switch (entry->d_type) {
-    case DT_DIR: found.kind = NameKind::Directory; break;
-    case DT_LNK: found.kind = NameKind::Link; break;
-    case DT_UNKNOWN: found.kind = NameKind::Unknown; break;
-    default: found.kind = NameKind::File; break;
+    case DT_DIR:
+        found.kind = NameKind::Directory;
+        break;
+    case DT_LNK:
+        found.kind = NameKind::Link;
+        break;
+    case DT_UNKNOWN:
+        found.kind = NameKind::Unknown;
+        break;
+    default:
+        found.kind = NameKind::File;
+        break;
     }
     return true;
 }
@@ -415,7 +423,7 @@ mode_t currentUmask()
 
 void removeTemporaryFilesOnInterrupt()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
@@ -599,8 +607,7 @@ void restoreDirectoryTime(const std::string& target, const DirectoryTime& time)
 {
     if (!time.known)
         return;
-    const timespec times[2] = {{0, UTIME_OMIT},
-                               {static_cast<time_t>(time.seconds), static_cast<long>(time.fraction)}};
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), static_cast<long>(time.fraction)}};
     ::utimensat(AT_FDCWD, directoryPart(target).c_str(), times, 0);
 }
 

@@ -255,11 +255,9 @@ bool isDeviceName(const std::string& name)
         stem.pop_back();
     for (auto& c : stem)
         c = static_cast<char>(upperAscii(static_cast<unsigned char>(c)));
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
-        stem == "CONOUT$")
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
         return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
-           stem[3] <= '9';
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
 }
 
 std::string describeError(DWORD code)
@@ -273,8 +271,8 @@ std::string describeError(DWORD code)
         LocalFree(text);
     // The system's texts end with a full stop and a line break; the errors
     // built from them go on after the text, so both are dropped.
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' ||
-                                message.back() == '.'))
+    while (!message.empty() &&
+           (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' || message.back() == '.'))
         message.pop_back();
     if (message.empty())
         message = "error " + std::to_string(code);
@@ -288,9 +286,9 @@ std::string describeError(DWORD code)
 struct DirectoryReader::State {
     FindHandle search{INVALID_HANDLE_VALUE};
     WIN32_FIND_DATAW found;
-    bool pending = false;  // `found` holds a name not yet handed out
-    std::string name;      // the last name handed out
-    std::string shortName; // and its 8.3 alias
+    bool pending = false;   // `found` holds a name not yet handed out
+    std::string name;       // the last name handed out
+    std::string shortName;  // and its 8.3 alias
     std::string error;
 };
 
@@ -521,8 +519,7 @@ std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, st
     FileHandle file(CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(file.get(), &info) ||
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
         return std::nullopt;
     const std::uint64_t size = joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
@@ -572,8 +569,8 @@ std::size_t readFileStart(const std::string& name, char* buffer, std::size_t cap
         return 0;
     // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
     // fails here; pipes and character devices are refused before reading.
-    FileHandle file(
-        CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK)
         return 0;
     // A link is followed only to a file inside the top of the run.
@@ -708,7 +705,8 @@ OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
     FILETIME written;
     if (directory.valid() && GetFileTime(directory.get(), nullptr, nullptr, &written)) {
         target.directoryTime.known = true;
-        target.directoryTime.seconds = static_cast<std::int64_t>(joinHalves(written.dwHighDateTime, written.dwLowDateTime));
+        target.directoryTime.seconds =
+            static_cast<std::int64_t>(joinHalves(written.dwHighDateTime, written.dwLowDateTime));
     }
     return target;
 }
@@ -808,7 +806,8 @@ bool renameOver(const std::string& temporaryPath, const std::string& target, std
         error = describeError(ERROR_WRITE_FAULT);
         return false;
     }
-    if (!MoveFileExW(toWide(temporaryPath).c_str(), toWide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(toWide(temporaryPath).c_str(), toWide(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = lastErrorText();
         return false;
     }

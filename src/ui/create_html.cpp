@@ -74,8 +74,9 @@ bool onCreateHtml(HWND dialog, IndexOptions& options)
     // The controls take no longer texts, so a path is the one problem a
     // mask can have here.
     if (checkMask(options.fileMask) != TextProblem::None) {
-        showError(dialog, "The file mask cannot hold a path (\\, / or :). Enter only a "
-                          "pattern such as *.htm, and choose the directory with Browse.");
+        showError(dialog,
+                  "The file mask cannot hold a path (\\, / or :). Enter only a "
+                  "pattern such as *.htm, and choose the directory with Browse.");
         return false;
     }
 

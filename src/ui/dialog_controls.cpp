@@ -18,8 +18,7 @@ std::string controlText(HWND dialog, int control, std::size_t maxLength)
 {
     // WM_GETTEXT copies at most buffer size - 1 characters, which is the cut.
     std::vector<char> buffer(maxLength + 1, '\0');
-    SendDlgItemMessageA(dialog, control, WM_GETTEXT, buffer.size(),
-                        reinterpret_cast<LPARAM>(buffer.data()));
+    SendDlgItemMessageA(dialog, control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     return std::string(buffer.data());
 }
 

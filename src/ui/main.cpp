@@ -31,7 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     const ComApartment com;
     quilldex::IndexOptions options;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(MainDialog), GetDesktopWindow(),
-                    quilldex::ui::mainDialogProc, reinterpret_cast<LPARAM>(&options));
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(MainDialog), GetDesktopWindow(), quilldex::ui::mainDialogProc,
+                    reinterpret_cast<LPARAM>(&options));
     return 0;
 }

@@ -19,12 +19,11 @@ std::string describe(const CommandLine& line)
     const IndexOptions& o = line.options;
     std::ostringstream text;
     text << "output=" << line.output << (line.outputGiven ? " (given)" : "") << " directory=" << line.directory
-         << " quiet=" << line.quiet << " help=" << line.help << " version=" << line.version
-         << " mask=" << o.fileMask << " prefix=" << o.linkPrefix << " outputName=" << o.outputName
-         << " size=" << o.showSize << " time=" << o.showTime << " date=" << o.showDate << " links=" << o.makeLinks
-         << " titles=" << o.readTitles << " sizeStyle=" << static_cast<int>(o.sizeStyle)
-         << " recursive=" << o.recursive << " form=" << static_cast<int>(o.form)
-         << " extraMasks=" << ::testing::PrintToString(o.extraMasks)
+         << " quiet=" << line.quiet << " help=" << line.help << " version=" << line.version << " mask=" << o.fileMask
+         << " prefix=" << o.linkPrefix << " outputName=" << o.outputName << " size=" << o.showSize
+         << " time=" << o.showTime << " date=" << o.showDate << " links=" << o.makeLinks << " titles=" << o.readTitles
+         << " sizeStyle=" << static_cast<int>(o.sizeStyle) << " recursive=" << o.recursive
+         << " form=" << static_cast<int>(o.form) << " extraMasks=" << ::testing::PrintToString(o.extraMasks)
          << " excludeMasks=" << ::testing::PrintToString(o.excludeMasks) << " skipHidden=" << o.skipHidden
          << " sortKey=" << static_cast<int>(o.sortKey) << " reverse=" << o.reverseOrder
          << " directoriesFirst=" << o.directoriesFirst;
@@ -110,7 +109,10 @@ const GoodCase kGoodCases[] = {
          l.options.extraMasks = {"*.log", "*.htm"};
      }},
     // Selection and order.
-    {{"--exclude", "*.tmp", "--exclude=.git"}, [](CommandLine& l) { l.options.excludeMasks = {"*.tmp", ".git"}; }},
+    {{"--exclude", "*.tmp", "--exclude=.git"},
+     [](CommandLine& l) {
+         l.options.excludeMasks = {"*.tmp", ".git"};
+     }},
     {{"--exclude", kLongestMask}, [](CommandLine& l) { l.options.excludeMasks = {kLongestMask}; }},
     {{"--no-hidden"}, [](CommandLine& l) { l.options.skipHidden = true; }},
     {{"--sort", "name"}, [](CommandLine& l) { l.options.sortKey = SortKey::Name; }},
@@ -219,8 +221,7 @@ TEST(ParseCommandLine, EveryOptionInEachSpelling)
         CommandLine expected = defaults();
         c.expect(expected);
         EXPECT_TRUE(result.commandLine == expected)
-            << arguments << "\n  got:      " << describe(result.commandLine)
-            << "\n  expected: " << describe(expected);
+            << arguments << "\n  got:      " << describe(result.commandLine) << "\n  expected: " << describe(expected);
     }
 }
 

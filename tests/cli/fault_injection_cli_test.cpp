@@ -23,11 +23,9 @@ const fs::path kProgram = QUILLDEX_CLI_PATH;
 
 // Runs quilldex-cli through the shell so that its standard output can be
 // redirected, and under a time limit so that a run that hangs fails (124).
-CommandResult runCli(const std::string& redirect, const std::vector<std::string>& arguments,
-                     const fs::path& where)
+CommandResult runCli(const std::string& redirect, const std::vector<std::string>& arguments, const fs::path& where)
 {
-    std::vector<std::string> shellArguments{"20", "/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirect,
-                                            kProgram.string()};
+    std::vector<std::string> shellArguments{"20", "/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirect, kProgram.string()};
     shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
     return runCommand("/usr/bin/timeout", shellArguments, where);
 }

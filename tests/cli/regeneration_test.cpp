@@ -34,8 +34,8 @@ const fs::path kProgram = QUILLDEX_CLI_PATH;
 
 // Runs quilldex-cli through the shell, after the shell commands `before`,
 // under a time limit so that a run that hangs fails (124).
-CommandResult runCli(const std::vector<std::string>& arguments, const fs::path& where,
-                     const std::string& before = "", int seconds = 60)
+CommandResult runCli(const std::vector<std::string>& arguments, const fs::path& where, const std::string& before = "",
+                     int seconds = 60)
 {
     std::vector<std::string> shellArguments{std::to_string(seconds), "/bin/sh", "-c", before + "exec \"$0\" \"$@\"",
                                             kProgram.string()};
@@ -134,7 +134,8 @@ TEST(Regeneration, AFileOfTheIndexNameThatWasNotWrittenHereIsKeptUnlessForced)
     // its start, however long the file.
     for (int i = 0; i < 40; ++i)
         tree.file("site/b/file-with-a-rather-long-name-" + std::to_string(i) + ".txt");
-    for (const auto& form : {std::vector<std::string>{"--page"}, std::vector<std::string>{"--json", "-o", "index.json"}}) {
+    for (const auto& form :
+         {std::vector<std::string>{"--page"}, std::vector<std::string>{"--json", "-o", "index.json"}}) {
         auto arguments = form;
         arguments.insert(arguments.begin(), "-r");
         result = runCli(arguments, tree.path("site"));
@@ -161,7 +162,8 @@ TEST(Regeneration, ADirectoryThatCanBeEnteredButNotListedIsReportedAndKeepsItsIn
     // Others may enter but not list it.
     fs::permissions(tree.path("top/locked"), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
 
-    const std::string unprivileged = geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"; " : "";
+    const std::string unprivileged =
+        geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"; " : "";
     const auto result = runCli({"-r"}, tree.path("top"), unprivileged);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.standardError, "quilldex-cli: opendir(locked): Permission denied\n");
@@ -397,8 +399,7 @@ TEST(Regeneration, ARelativeOutputWhoseStartDirectoryIsGoneWritesNothing)
     tree.file("top/out.html", "keep");
     tree.dir("gone");
     // The shell starts in a directory that it then removes.
-    const auto result =
-        runCli({"-o", "out.html", tree.path("top").string()}, tree.path("gone"), "rmdir \"$PWD\" && ");
+    const auto result = runCli({"-o", "out.html", tree.path("top").string()}, tree.path("gone"), "rmdir \"$PWD\" && ");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.standardError.find("out.html"), std::string::npos) << result.standardError;
     EXPECT_EQ(readFile(tree.path("top/out.html")), "keep");

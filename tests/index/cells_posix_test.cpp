@@ -48,13 +48,12 @@ TEST(TitlesPosix, FifosAndDevicesAreNeverRead)
     options.showSize = false;
     TempTree out;
     ASSERT_TRUE(exportSingle(out.path("index.html").string(), options));
-    EXPECT_EQ(testing::readFile(out.path("index.html")),
-              testing::headerRow(false, false, false) +
-                  "<tr><td>Real</td></tr>\r\n"
-                  "<tr><td>pipe.html</td></tr>\r\n"
-                  "<tr><td>Real</td></tr>\r\n"
-                  "<tr><td>zero.html</td></tr>\r\n" +
-                  testing::creditLine());
+    EXPECT_EQ(testing::readFile(out.path("index.html")), testing::headerRow(false, false, false) +
+                                                             "<tr><td>Real</td></tr>\r\n"
+                                                             "<tr><td>pipe.html</td></tr>\r\n"
+                                                             "<tr><td>Real</td></tr>\r\n"
+                                                             "<tr><td>zero.html</td></tr>\r\n" +
+                                                             testing::creditLine());
 }
 
 // A link is read for a title only where it leads to a file inside the top
@@ -80,16 +79,15 @@ TEST(TitlesPosix, LinksAreFollowedForTitlesOnlyInsideTheTop)
     options.directory = std::filesystem::canonical(tree.path("top")).string();
     testing::ChangeDirectory cd(tree.path("top"));
     ASSERT_TRUE(exportRecursive(options));
-    EXPECT_EQ(testing::readFile(tree.path("top/sub/index.html")),
-              testing::headerRow(false, false, false) +
-                  "<tr><td>..</td></tr>\r\n"
-                  "<tr><td>absolute.html</td></tr>\r\n"
-                  "<tr><td>device.html</td></tr>\r\n"
-                  "<tr><td>out.html</td></tr>\r\n"
-                  "<tr><td>Own</td></tr>\r\n"
-                  "<tr><td>Top</td></tr>\r\n"
-                  "<tr><td>Top</td></tr>\r\n" +
-                  testing::creditLine());
+    EXPECT_EQ(testing::readFile(tree.path("top/sub/index.html")), testing::headerRow(false, false, false) +
+                                                                      "<tr><td>..</td></tr>\r\n"
+                                                                      "<tr><td>absolute.html</td></tr>\r\n"
+                                                                      "<tr><td>device.html</td></tr>\r\n"
+                                                                      "<tr><td>out.html</td></tr>\r\n"
+                                                                      "<tr><td>Own</td></tr>\r\n"
+                                                                      "<tr><td>Top</td></tr>\r\n"
+                                                                      "<tr><td>Top</td></tr>\r\n" +
+                                                                      testing::creditLine());
 }
 
 TEST(NameCellPosix, RecursiveLinksWithOddBytesResolve)

@@ -89,13 +89,12 @@ TEST(IndexWithCells, EveryColumnLinksAndTitles)
         ASSERT_TRUE(exportSingle(out.path("list.htm").string(), options));
     }
     EXPECT_EQ(testing::readFile(out.path("list.htm")),
-              testing::headerRow(true, true, true) +
-                  "<tr><td><a href=\"files/../list.htm\">..</a></td><td>DIR</td>" +
+              testing::headerRow(true, true, true) + "<tr><td><a href=\"files/../list.htm\">..</a></td><td>DIR</td>" +
                   timeAndDateCells(lastWriteTime(tree.root())) +
                   "<tr><td><a href=\"files/a%20b.html\">Page &amp; more\r\r\nsecond line</a></td>"
-                  "<td>0 kb</td>" + timeAndDateCells(when) +
-                  "<tr><td><a href=\"files/big.bin\">big.bin</a></td><td>1152 kb</td>" + timeAndDateCells(when) +
-                  "<tr><td><a href=\"files/sub/list.htm\">sub</a></td><td>DIR</td>" +
+                  "<td>0 kb</td>" +
+                  timeAndDateCells(when) + "<tr><td><a href=\"files/big.bin\">big.bin</a></td><td>1152 kb</td>" +
+                  timeAndDateCells(when) + "<tr><td><a href=\"files/sub/list.htm\">sub</a></td><td>DIR</td>" +
                   timeAndDateCells(lastWriteTime(tree.path("top/sub"))) + testing::creditLine());
 }
 
@@ -103,10 +102,9 @@ TEST(IndexWithCells, RecursiveLinksAllResolve)
 {
     TempTree tree;
     const auto top = tree.dir("top");
-    for (const char* name :
-         {"top/my file.txt", "top/a&b.txt", "top/50% #1.html", "top/x+y=z;@[1]{2}~^`.txt", "top/it's (1)!.txt",
-          "top/sub dir/inner,file.txt", "top/sub dir/deeper/plain.txt", "top/sub dir/deeper/#hash.htm",
-          "top/.hidden", "top/no dot"})
+    for (const char* name : {"top/my file.txt", "top/a&b.txt", "top/50% #1.html", "top/x+y=z;@[1]{2}~^`.txt",
+                             "top/it's (1)!.txt", "top/sub dir/inner,file.txt", "top/sub dir/deeper/plain.txt",
+                             "top/sub dir/deeper/#hash.htm", "top/.hidden", "top/no dot"})
         tree.file(name, "<title>Title of a file</title>");
     tree.dir("top/empty");
     tree.dir("top/%20");

@@ -18,8 +18,7 @@ struct SizeCase {
 
 TEST(SizeText, EveryStyle)
 {
-    constexpr auto A = SizeStyle::Auto, B = SizeStyle::Bytes, K = SizeStyle::Kilobytes,
-                   M = SizeStyle::Megabytes;
+    constexpr auto A = SizeStyle::Auto, B = SizeStyle::Bytes, K = SizeStyle::Kilobytes, M = SizeStyle::Megabytes;
     const SizeCase cases[] = {
         {0, A, "0 bytes"},
         {2047, A, "2047 bytes"},
@@ -111,11 +110,10 @@ TEST(EscapeLinkName, EveryByte)
 {
     for (int value = 0; value < 256; ++value) {
         const char byte = static_cast<char>(value);
-        const bool safe = value >= 0x2D && value <= 0x7E && byte != '<' && byte != '>' &&
-                          byte != ':' && byte != '?' && byte != '\\';
+        const bool safe =
+            value >= 0x2D && value <= 0x7E && byte != '<' && byte != '>' && byte != ':' && byte != '?' && byte != '\\';
         static constexpr char kHex[] = "0123456789abcdef";
-        const std::string expected =
-            safe ? std::string(1, byte) : std::string{'%', kHex[value / 16], kHex[value % 16]};
+        const std::string expected = safe ? std::string(1, byte) : std::string{'%', kHex[value / 16], kHex[value % 16]};
         EXPECT_EQ(escapeLinkName(std::string(1, byte)), expected) << value;
         // Within a name too, with safe neighbours on both sides.
         EXPECT_EQ(escapeLinkName("a" + std::string(1, byte) + "z"), "a" + expected + "z") << value;

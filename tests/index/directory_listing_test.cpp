@@ -73,7 +73,10 @@ TEST(DirectoryListing, OrdersByEveryKeyReversedAndDirectoriesFirst)
         std::size_t size;
         std::int64_t time;
     } files[] = {
-        {"a10.txt", 5, 400}, {"a2.txt", 500, 100}, {"B1.txt", 50, 300}, {"a010.txt", 5, 400},
+        {"a10.txt", 5, 400},
+        {"a2.txt", 500, 100},
+        {"B1.txt", 50, 300},
+        {"a010.txt", 5, 400},
     };
     for (const auto& f : files)
         testing::setLastWriteTime(tree.file(f.name, std::string(f.size, 'x')), 1000000000 + f.time);
@@ -111,9 +114,9 @@ TEST(DirectoryListing, OrdersByEveryKeyReversedAndDirectoriesFirst)
             options.reverseOrder = c.reverse;
             options.directoriesFirst = c.directoriesFirst;
             options.showSize = showSize;
-            EXPECT_EQ(shown(options), c.names) << "key " << static_cast<int>(c.key) << (c.reverse ? " reversed" : "")
-                                               << (c.directoriesFirst ? " directories first" : "")
-                                               << (showSize ? " with sizes" : "");
+            EXPECT_EQ(shown(options), c.names)
+                << "key " << static_cast<int>(c.key) << (c.reverse ? " reversed" : "")
+                << (c.directoriesFirst ? " directories first" : "") << (showSize ? " with sizes" : "");
         }
     }
 }
@@ -124,8 +127,8 @@ TEST(DirectoryListing, NameOrderIsTheSameWithAndWithoutSizes)
     // past them, or end within them: with sizes the listing compares a
     // prefix of each name first.
     TempTree tree;
-    std::vector<std::string> names = {"backup_2020_b", "BACKUP_2020_a", "backup_2020", "backup_",    "backup",
-                                      "b",             "backup_2020_a~", "backup_2020_\x7f", "backup 2", "backupz"};
+    std::vector<std::string> names = {"backup_2020_b",  "BACKUP_2020_a",    "backup_2020", "backup_", "backup", "b",
+                                      "backup_2020_a~", "backup_2020_\x7f", "backup 2",    "backupz"};
 #ifndef _WIN32
     // Names that differ in case only, where the file system holds both.
     names.insert(names.end(), {"Backup_2020_a", "backup_2020_a"});
@@ -137,11 +140,13 @@ TEST(DirectoryListing, NameOrderIsTheSameWithAndWithoutSizes)
     options.showSize = false;
     const std::string withoutSizes = shown(options);
 #ifdef _WIN32
-    EXPECT_EQ(withoutSizes, "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a backup_2020_a~ "
-                            "backup_2020_b backup_2020_\x7f");
+    EXPECT_EQ(withoutSizes,
+              "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a backup_2020_a~ "
+              "backup_2020_b backup_2020_\x7f");
 #else
-    EXPECT_EQ(withoutSizes, "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a Backup_2020_a backup_2020_a "
-                            "backup_2020_a~ backup_2020_b backup_2020_\x7f");
+    EXPECT_EQ(withoutSizes,
+              "b backup backup 2 backupz backup_ backup_2020 BACKUP_2020_a Backup_2020_a backup_2020_a "
+              "backup_2020_a~ backup_2020_b backup_2020_\x7f");
 #endif
     options.showSize = true;
     EXPECT_EQ(shown(options), withoutSizes);
@@ -188,8 +193,8 @@ TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
 TEST(DirectoryListing, MasksExclusionsAndHiddenEntriesInARecursiveRun)
 {
     TempTree tree;
-    for (const char* name : {"a.txt", "b.log", "c.tmp", ".hidden.txt", ".git/config.txt", "build/out.txt",
-                             "src/x.txt", "src/skip.tmp", "src/deep/y.txt", "keep/z.bin"})
+    for (const char* name : {"a.txt", "b.log", "c.tmp", ".hidden.txt", ".git/config.txt", "build/out.txt", "src/x.txt",
+                             "src/skip.tmp", "src/deep/y.txt", "keep/z.bin"})
         tree.file(name);
     const ChangeDirectory inside(tree.root());
 

@@ -71,13 +71,15 @@ TEST(ExportRecursive, WritesEveryDirectoryDepthFirstParentsFirstAndReturnsToTheT
 
     std::vector<fs::path> order;
     ASSERT_TRUE(exportRecursive(recursiveOptions(), [&](const RecursiveProgress&) { order.push_back(here()); }));
-    EXPECT_EQ(order, (std::vector<fs::path>{tree.path("top"), tree.path("top/a"), tree.path("top/a/b"),
-                                            tree.path("top/c")}));
+    EXPECT_EQ(order,
+              (std::vector<fs::path>{tree.path("top"), tree.path("top/a"), tree.path("top/a/b"), tree.path("top/c")}));
     EXPECT_EQ(here(), tree.path("top"));
 
     const std::string header = headerRow(false, false, false);
-    EXPECT_EQ(readFile(tree.path("top/index.html")), header + nameRow("..") + nameRow("a") + nameRow("c") + nameRow("top.txt") + creditLine());
-    EXPECT_EQ(readFile(tree.path("top/a/index.html")), header + nameRow("..") + nameRow("b") + nameRow("mid.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/index.html")),
+              header + nameRow("..") + nameRow("a") + nameRow("c") + nameRow("top.txt") + creditLine());
+    EXPECT_EQ(readFile(tree.path("top/a/index.html")),
+              header + nameRow("..") + nameRow("b") + nameRow("mid.txt") + creditLine());
     EXPECT_EQ(readFile(tree.path("top/a/b/index.html")), header + nameRow("..") + nameRow("deep.txt") + creditLine());
     EXPECT_EQ(readFile(tree.path("top/c/index.html")), header + nameRow("..") + creditLine());
 }

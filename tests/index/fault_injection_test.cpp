@@ -220,8 +220,8 @@ TEST(FaultInjection, ReplacedIndexFilesKeepTheirModeAndLeaveOtherLinksAlone)
             ASSERT_TRUE(exportRecursive(options));
         else  // through a link: the file it leads to is replaced, the link stays
             ASSERT_TRUE(exportSingle(tree.path("link.html").string(), options));
-        EXPECT_EQ(readFile(indexFile), index(recursive ? std::vector<std::string>{"..", "a.txt"}
-                                                         : std::vector<std::string>{"a.txt"}));
+        EXPECT_EQ(readFile(indexFile),
+                  index(recursive ? std::vector<std::string>{"..", "a.txt"} : std::vector<std::string>{"a.txt"}));
         EXPECT_EQ(readFile(tree.path("snapshot.html")), "old") << recursive;
         EXPECT_TRUE(fs::is_symlink(tree.path("link.html")));
         EXPECT_EQ(fs::status(indexFile).permissions(),
@@ -262,8 +262,7 @@ TEST(FaultInjection, DirectoriesChangedAfterListingAreSkippedNeverReplaced)
     auto after = snapshot(tree.root());
     // The top index shows the directories as they were listed.
     EXPECT_EQ(after["top/index.html"], "file " + index({"..", "a", "b", "c", "d", "e", "f"}));
-    EXPECT_EQ(takeIndexFiles(after),
-              (std::set<std::string>{"top/index.html", "top/a/index.html", "top/d/index.html"}));
+    EXPECT_EQ(takeIndexFiles(after), (std::set<std::string>{"top/index.html", "top/a/index.html", "top/d/index.html"}));
     EXPECT_EQ(snapshot(tree.path("outside")), outsideBefore);
 }
 

@@ -26,8 +26,7 @@ IndexOptions nameOnly()
 }
 
 // Indexes `listed` into the file `out` (outside it) and returns the file.
-std::string indexOf(const std::filesystem::path& listed, const std::filesystem::path& out,
-                    const IndexOptions& options)
+std::string indexOf(const std::filesystem::path& listed, const std::filesystem::path& out, const IndexOptions& options)
 {
     const ChangeDirectory inside(listed);
     EXPECT_TRUE(exportSingle(out.string(), options));
@@ -75,12 +74,13 @@ TEST_F(IndexWriterTest, SingleRunListsFilesOnlyAndRecursiveRunAddsDirectoriesAnd
     tree.file("listed/Zed");
 
     IndexOptions single = nameOnly();
-    EXPECT_EQ(indexOf(listed, out, single), headerRow(false, false, false) + nameRow("file.txt") + nameRow("Zed") + creditLine());
+    EXPECT_EQ(indexOf(listed, out, single),
+              headerRow(false, false, false) + nameRow("file.txt") + nameRow("Zed") + creditLine());
 
     IndexOptions recursive = nameOnly();
     recursive.recursive = true;
-    EXPECT_EQ(indexOf(listed, out, recursive),
-              headerRow(false, false, false) + nameRow("..") + nameRow("file.txt") + nameRow("sub") + nameRow("Zed") + creditLine());
+    EXPECT_EQ(indexOf(listed, out, recursive), headerRow(false, false, false) + nameRow("..") + nameRow("file.txt") +
+                                                   nameRow("sub") + nameRow("Zed") + creditLine());
 }
 
 TEST_F(IndexWriterTest, TheEntryNamedLikeTheOutputIsLeftOutByExactName)
@@ -138,9 +138,9 @@ TEST_F(IndexWriterTest, EntriesComeInCaseFoldedNameOrderWithTiesByBytes)
         GTEST_SKIP() << "this file system folds case (as Windows does), so \"B\" and \"b\" are one file";
     // Letters compare as capitals, so '_' (0x5F) sorts after them and
     // before '~'; "B" and "b" tie and are then ordered by their bytes.
-    EXPECT_EQ(indexOf(listed, out, nameOnly()),
-              headerRow(false, false, false) + nameRow("a") + nameRow("A1") + nameRow("a_") + nameRow("B") + nameRow("b") +
-                  nameRow("_x") + nameRow("~") + creditLine());
+    EXPECT_EQ(indexOf(listed, out, nameOnly()), headerRow(false, false, false) + nameRow("a") + nameRow("A1") +
+                                                    nameRow("a_") + nameRow("B") + nameRow("b") + nameRow("_x") +
+                                                    nameRow("~") + creditLine());
 }
 
 TEST_F(IndexWriterTest, TheWriterReturnsTheNumberOfRows)

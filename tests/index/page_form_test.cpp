@@ -48,8 +48,9 @@ std::string pageStart(std::string_view path)
 std::string pageEnd(std::string_view totals)
 {
     return "</tbody>\r\n</table>\r\n<script>" + std::string(kPageScript) + "</script>\r\n<footer>\r\n<p>" +
-           std::string(totals) + "</p>\r\n<p>Created by <a href=\"" QUILLDEX_HOME_PAGE
-                                 "\">QUILLDEX 1.0.7</a></p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
+           std::string(totals) +
+           "</p>\r\n<p>Created by <a href=\"" QUILLDEX_HOME_PAGE
+           "\">QUILLDEX 1.0.7</a></p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
 }
 
 // The page with each directory row's time as "T": a directory's time
@@ -137,9 +138,9 @@ TEST(PageForm, NamesShowInTheDeclaredEncodingAndLinkToTheFile)
     options.makeLinks = true;
     options.linkPrefix = "https://example.org/a b/?q=1&r=\"2\"#";
     const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
-    EXPECT_NE(page.find("<td><a href=\"https://example.org/a%20b/?q=1&amp;r=%222%22#" + link + "\">" + shown +
-                        "</a></td>"),
-              std::string::npos)
+    EXPECT_NE(
+        page.find("<td><a href=\"https://example.org/a%20b/?q=1&amp;r=%222%22#" + link + "\">" + shown + "</a></td>"),
+        std::string::npos)
         << page;
 }
 
@@ -149,10 +150,15 @@ TEST(PageForm, NamesShowInTheDeclaredEncodingAndLinkToTheFile)
 TEST(PageForm, TitleBytesAreNeverMarkedText)
 {
     TempTree tree;
-    tree.file("t.html", "<title>a\x01" "b &amp; c</title>");
+    tree.file("t.html",
+              "<title>a\x01"
+              "b &amp; c</title>");
     IndexOptions options = pageOptions();
     options.readTitles = true;
-    const std::string shown = platform::textEncodingName() == "utf-8" ? "a\xEF\xBF\xBD" "b &amp; c" : "a\x01" "b &amp; c";
+    const std::string shown = platform::textEncodingName() == "utf-8" ? "a\xEF\xBF\xBD"
+                                                                        "b &amp; c"
+                                                                      : "a\x01"
+                                                                        "b &amp; c";
     const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
     EXPECT_NE(page.find("<td>" + shown + "</td>"), std::string::npos) << page;
 }

@@ -11,7 +11,8 @@ namespace {
 // The matching rules written as plain backtracking over the expression that
 // WildcardMask reports: slow in the worst case, but obviously right, so the
 // shortcuts and the state-set matcher can be checked against it.
-bool referenceMatch(std::string_view expr, std::string_view name, std::size_t pos = 0) {
+bool referenceMatch(std::string_view expr, std::string_view name, std::size_t pos = 0)
+{
     if (expr.empty())
         return pos == name.size();
     const std::string_view rest = expr.substr(1);
@@ -42,10 +43,11 @@ bool referenceMatch(std::string_view expr, std::string_view name, std::size_t po
     }
 }
 
-std::string selected(std::string_view mask) {
-    static const char* const names[] = {".",        "..",        "a",        "ab",       "abc",
-                                        "abc.d",    "file.c",    "file.cpp", "page.htm", "page.html",
-                                        "x.tar.gz", "README",    "readme.txt", ".hidden", "v1.2"};
+std::string selected(std::string_view mask)
+{
+    static const char* const names[] = {".",        "..",     "a",          "ab",       "abc",
+                                        "abc.d",    "file.c", "file.cpp",   "page.htm", "page.html",
+                                        "x.tar.gz", "README", "readme.txt", ".hidden",  "v1.2"};
     const WildcardMask wildcard(mask);
     std::string result;
     for (const char* name : names)
@@ -54,9 +56,14 @@ std::string selected(std::string_view mask) {
     return result;
 }
 
-TEST(WildcardMask, SelectsLikeTheWindowsDirectorySearch) {
-    const std::string all = ". .. a ab abc abc.d file.c file.cpp page.htm page.html x.tar.gz README readme.txt .hidden v1.2";
-    const struct { const char* mask; std::string names; } cases[] = {
+TEST(WildcardMask, SelectsLikeTheWindowsDirectorySearch)
+{
+    const std::string all =
+        ". .. a ab abc abc.d file.c file.cpp page.htm page.html x.tar.gz README readme.txt .hidden v1.2";
+    const struct {
+        const char* mask;
+        std::string names;
+    } cases[] = {
         {"*.*", all},
         {"*", all},
         {"**", all},
@@ -84,39 +91,63 @@ TEST(WildcardMask, SelectsLikeTheWindowsDirectorySearch) {
         EXPECT_EQ(selected(c.mask), c.names) << "mask " << c.mask;
 }
 
-TEST(WildcardMask, TranslatesTheMask) {
-    const struct { const char* mask; const char* expression; } cases[] = {
-        {"*.", "<"},           {"*.txt", "<.txt"},    {"*.?", "<\">"},       {"abc.??", "abc\">>"},
-        {"README.", "README"}, {"*.*.", "*"},         {"**.", "*<"},         {"*.*", "*"},
-        {"*.* .", "*"},        {".*", "\"*"},         {"*.tar.*", "<.tar\"*"}, {"*.txt. ", "<.txt"},
-        {"abc  ", "abc"},      {"* .", "<"},          {"a*b", "a*b"},        {"*.*x", "<\"*x"},
+TEST(WildcardMask, TranslatesTheMask)
+{
+    const struct {
+        const char* mask;
+        const char* expression;
+    } cases[] = {
+        {"*.", "<"},           {"*.txt", "<.txt"}, {"*.?", "<\">"},         {"abc.??", "abc\">>"},
+        {"README.", "README"}, {"*.*.", "*"},      {"**.", "*<"},           {"*.*", "*"},
+        {"*.* .", "*"},        {".*", "\"*"},      {"*.tar.*", "<.tar\"*"}, {"*.txt. ", "<.txt"},
+        {"abc  ", "abc"},      {"* .", "<"},       {"a*b", "a*b"},          {"*.*x", "<\"*x"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(WildcardMask(c.mask).expression(), c.expression) << "mask " << c.mask;
 }
 
-TEST(WildcardMask, MatchesSingleNames) {
-    const struct { const char* mask; const char* name; bool matches; } cases[] = {
+TEST(WildcardMask, MatchesSingleNames)
+{
+    const struct {
+        const char* mask;
+        const char* name;
+        bool matches;
+    } cases[] = {
         // ASCII letters fold; bytes from 0x80 up are compared as they are.
-        {"*.TXT", "readme.txt", true},        {"ReadMe.Txt", "README.TXT", true},
-        {"caf\xE9.*", "CAF\xE9.txt", true},   {"caf\xE9.*", "caf\xC9.txt", false},
-        {"\xE9", "\xC9", false},               {"?", "\xE9", true},
-        {"*\xFF", "a\xFF", true},              {"[a]", "[A]", true},
+        {"*.TXT", "readme.txt", true},
+        {"ReadMe.Txt", "README.TXT", true},
+        {"caf\xE9.*", "CAF\xE9.txt", true},
+        {"caf\xE9.*", "caf\xC9.txt", false},
+        {"\xE9", "\xC9", false},
+        {"?", "\xE9", true},
+        {"*\xFF", "a\xFF", true},
+        {"[a]", "[A]", true},
         {"[a]", "{a}", false},
         // Trailing dots and spaces of the mask are dropped, names keep theirs.
-        {"abc ", "abc", true},                 {"abc. .", "abc", true},
-        {"abc ", "abc ", false},               {"*.txt.", "a.txt", true},
-        {"*.txt.", "a.txt.bak", false},        {"*..", "ab", true},
-        {"*..", "a.b", false},                 {"*.", "abc.", true},
-        {"a*.", "a.b.", true},                 {"a*.", "a.b", false},
+        {"abc ", "abc", true},
+        {"abc. .", "abc", true},
+        {"abc ", "abc ", false},
+        {"*.txt.", "a.txt", true},
+        {"*.txt.", "a.txt.bak", false},
+        {"*..", "ab", true},
+        {"*..", "a.b", false},
+        {"*.", "abc.", true},
+        {"a*.", "a.b.", true},
+        {"a*.", "a.b", false},
         // DOS_QM takes nothing in front of a dot, and a final dot at the end.
-        {"???.txt", "a.txt", true},            {"???.txt", "abcd.txt", false},
-        {"a?", "a", true},                     {"a?", "a.", true},
-        {"????", "abc.", true},                {"???", "abc.", false},
+        {"???.txt", "a.txt", true},
+        {"???.txt", "abcd.txt", false},
+        {"a?", "a", true},
+        {"a?", "a.", true},
+        {"????", "abc.", true},
+        {"???", "abc.", false},
         // DOS_DOT takes a dot or the end of the name.
-        {".?", ".x", true},                    {".?", "x", false},
-        {"a.?", "a", true},                    {"a.?", "ab", false},
-        {"*.*x", "a.bx", true},                {"*.*x", "abx", false},
+        {".?", ".x", true},
+        {".?", "x", false},
+        {"a.?", "a", true},
+        {"a.?", "ab", false},
+        {"*.*x", "a.bx", true},
+        {"*.*x", "abx", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WildcardMask(c.mask).matches(c.name), c.matches) << "mask " << c.mask << ", name " << c.name;
@@ -124,7 +155,8 @@ TEST(WildcardMask, MatchesSingleNames) {
     }
 }
 
-TEST(WildcardMask, AgreesWithTheRulesOnEveryShortName) {
+TEST(WildcardMask, AgreesWithTheRulesOnEveryShortName)
+{
     std::vector<std::string> names{""};
     for (std::size_t from = 0, length = 1; length <= 5; ++length) {
         const std::size_t to = names.size();
@@ -135,10 +167,37 @@ TEST(WildcardMask, AgreesWithTheRulesOnEveryShortName) {
     }
     names.erase(names.begin());
     // The long masks need more than one word of states.
-    const std::vector<std::string> masks{"*", "?", "a", "a.B", "a*", "*a", "*.", "*.a", "a.*", "*.?", "?.?", "a?b",
-                                         "*a*", "**.", "*.*a", "?*", "*?", ".?", "*.a*", "a*.*", "a*b*.", "??.*",
-                                         "*.??", "A?.*", "*.b.*", "?a?.", ".*.", "*.*.a?", std::string(62, '?') + "*a?.b*",
-                                         std::string(63, '?') + "*.?", "a" + std::string(70, '?')};
+    const std::vector<std::string> masks{"*",
+                                         "?",
+                                         "a",
+                                         "a.B",
+                                         "a*",
+                                         "*a",
+                                         "*.",
+                                         "*.a",
+                                         "a.*",
+                                         "*.?",
+                                         "?.?",
+                                         "a?b",
+                                         "*a*",
+                                         "**.",
+                                         "*.*a",
+                                         "?*",
+                                         "*?",
+                                         ".?",
+                                         "*.a*",
+                                         "a*.*",
+                                         "a*b*.",
+                                         "??.*",
+                                         "*.??",
+                                         "A?.*",
+                                         "*.b.*",
+                                         "?a?.",
+                                         ".*.",
+                                         "*.*.a?",
+                                         std::string(62, '?') + "*a?.b*",
+                                         std::string(63, '?') + "*.?",
+                                         "a" + std::string(70, '?')};
     for (const std::string& mask : masks) {
         const WildcardMask wildcard(mask);
         const std::string expr = wildcard.expression();
@@ -149,7 +208,8 @@ TEST(WildcardMask, AgreesWithTheRulesOnEveryShortName) {
     }
 }
 
-TEST(WildcardMask, StaysLinearOnPathologicalMasks) {
+TEST(WildcardMask, StaysLinearOnPathologicalMasks)
+{
     const std::string as(200, 'a');
     EXPECT_FALSE(matchesWildcard("*a*a*a*a*a*a*a*a*b", as));
     EXPECT_TRUE(matchesWildcard("*a*a*a*a*a*a*a*a*b", as + "b"));

@@ -30,7 +30,12 @@ TEST(OutputStream, EveryLineFeedBecomesCrLfAndNoOtherByteChanges)
         std::string expected;
     } cases[] = {
         {"text", [](OutputStream& s) { s.write("a\nb\n"); }, "a\r\nb\r\n"},
-        {"char", [](OutputStream& s) { s.write('\n'); s.write('x'); }, "\r\nx"},
+        {"char",
+         [](OutputStream& s) {
+             s.write('\n');
+             s.write('x');
+         },
+         "\r\nx"},
         {"crlf", [](OutputStream& s) { s.write("\r\n"); }, "\r\r\n"},
         {"empty", [](OutputStream& s) { s.write(""); }, ""},
         {"bytes", [&](OutputStream& s) { s.write(allBytes); }, allBytesTranslated},

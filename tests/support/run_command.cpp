@@ -18,8 +18,8 @@ CommandResult runCommand(const std::filesystem::path& program, const std::vector
     std::string command = quoteArgument(program.string());
     for (const auto& argument : arguments)
         command += " " + quoteArgument(argument);
-    command += " <" + quoteArgument(in.string()) + " >" + quoteArgument(out.string()) + " 2>" +
-               quoteArgument(err.string());
+    command +=
+        " <" + quoteArgument(in.string()) + " >" + quoteArgument(out.string()) + " 2>" + quoteArgument(err.string());
 
     const ChangeDirectory inside(workingDirectory);
     const int status = std::system(wrapCommandLine(command).c_str());

@@ -20,8 +20,7 @@ TempTree::TempTree()
     std::random_device random;
     const auto base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = base / ("quilldex-test-" + std::to_string(random()) + "-" +
-                                       std::to_string(counter++));
+        const auto candidate = base / ("quilldex-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
         if (fs::create_directory(candidate)) {
             root_ = fs::canonical(candidate);
             return;

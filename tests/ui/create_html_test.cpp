@@ -26,8 +26,8 @@ constexpr std::int64_t kDecember31 = 978264000;
 class FileHolder {
 public:
     explicit FileHolder(const fs::path& path)
-        : handle_(CreateFileA(path.string().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr))
+        : handle_(CreateFileA(path.string().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr))
     {
     }
     ~FileHolder()
@@ -106,9 +106,9 @@ TEST_F(DialogTest, LongMaskIsCutTo127Characters)
     typeOutputPath(tree.path("list"));
     expectMessage("Done", "HTML file index has been saved", false);
 
-    EXPECT_EQ(readFile(tree.path("list.html")),
-              headerRow(true, true, false) + "<tr><td>" + name127 + "</td><td>0 bytes</td><td>" +
-                  localTimeOfDay(kApril25) + "</td></tr>\r\n" + creditLine());
+    EXPECT_EQ(readFile(tree.path("list.html")), headerRow(true, true, false) + "<tr><td>" + name127 +
+                                                    "</td><td>0 bytes</td><td>" + localTimeOfDay(kApril25) +
+                                                    "</td></tr>\r\n" + creditLine());
 }
 
 TEST_F(DialogTest, RecursiveRunWithPrefixWarnsTwiceAndWritesIntoEveryDirectory)
@@ -129,14 +129,12 @@ TEST_F(DialogTest, RecursiveRunWithPrefixWarnsTwiceAndWritesIntoEveryDirectory)
     expectMessage("Done", "Recursive indexes have been saved", false);
 
     EXPECT_EQ(listTree(tree.root()), (std::set<std::string>{"elsewhere", "top", "top/idx.html", "top/sub",
-                                                             "top/sub/idx.html", "top/sub/y.txt",
-                                                             "top/x.txt"}));
-    EXPECT_EQ(readFile(tree.path("top/idx.html")),
-              headerRow(true, false, false) +
-                  "<tr><td>..</td><td>DIR</td></tr>\r\n"
-                  "<tr><td>sub</td><td>DIR</td></tr>\r\n"
-                  "<tr><td>x.txt</td><td>1 bytes</td></tr>\r\n" +
-                  creditLine());
+                                                            "top/sub/idx.html", "top/sub/y.txt", "top/x.txt"}));
+    EXPECT_EQ(readFile(tree.path("top/idx.html")), headerRow(true, false, false) +
+                                                       "<tr><td>..</td><td>DIR</td></tr>\r\n"
+                                                       "<tr><td>sub</td><td>DIR</td></tr>\r\n"
+                                                       "<tr><td>x.txt</td><td>1 bytes</td></tr>\r\n" +
+                                                       creditLine());
 }
 
 // A directory whose index cannot be written does not fail the run: the
@@ -188,13 +186,13 @@ TEST_F(DialogTest, CancellingTheSaveDialogWritesNothingAndKeepsEveryControl)
     start();
     setControlText(dialog(), IDC_MASK, "*.txt");
     setControlText(dialog(), IDC_PREFIX, "http://example.org/");
-    for (const int control : {IDC_SHOW_SIZE, IDC_SHOW_TIME, IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES,
-                              IDC_STYLE_MB}) {
+    for (const int control :
+         {IDC_SHOW_SIZE, IDC_SHOW_TIME, IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES, IDC_STYLE_MB}) {
         click(dialog(), control);
     }
     const auto before = readState(dialog());
-    EXPECT_EQ(before.checked, (std::set<int>{IDC_SHOW_TIME, IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES,
-                                             IDC_STYLE_MB, IDC_SINGLE}));
+    EXPECT_EQ(before.checked,
+              (std::set<int>{IDC_SHOW_TIME, IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES, IDC_STYLE_MB, IDC_SINGLE}));
 
     pressButton(dialog(), IDOK);
     const HWND save = expectWindow("Export to file");

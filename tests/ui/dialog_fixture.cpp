@@ -11,8 +11,8 @@ constexpr int kFileNameBox = 0x47c;
 
 std::ostream& operator<<(std::ostream& out, const DialogState& state)
 {
-    out << "{directory \"" << state.directory << "\", mask \"" << state.mask << "\", prefix \""
-        << state.prefix << "\", checked";
+    out << "{directory \"" << state.directory << "\", mask \"" << state.mask << "\", prefix \"" << state.prefix
+        << "\", checked";
     for (const int control : state.checked) {
         out << ' ' << control;
     }
@@ -21,8 +21,8 @@ std::ostream& operator<<(std::ostream& out, const DialogState& state)
 
 DialogState readState(HWND dialog)
 {
-    DialogState state{controlText(dialog, IDC_DIRECTORY), controlText(dialog, IDC_MASK),
-                      controlText(dialog, IDC_PREFIX), {}};
+    DialogState state{
+        controlText(dialog, IDC_DIRECTORY), controlText(dialog, IDC_MASK), controlText(dialog, IDC_PREFIX), {}};
     for (const int control : kCheckControls) {
         if (isChecked(dialog, control)) {
             state.checked.insert(control);

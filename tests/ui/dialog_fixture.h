@@ -21,8 +21,8 @@ namespace quilldex::testing::ui {
 namespace fs = std::filesystem;
 
 inline constexpr std::array<int, 11> kCheckControls = {
-    IDC_SHOW_SIZE,  IDC_SHOW_TIME,   IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES, IDC_STYLE_AUTO,
-    IDC_STYLE_BYTES, IDC_STYLE_KB, IDC_STYLE_MB,  IDC_SINGLE,     IDC_RECURSIVE,
+    IDC_SHOW_SIZE,   IDC_SHOW_TIME, IDC_SHOW_DATE, IDC_MAKE_LINKS, IDC_READ_TITLES, IDC_STYLE_AUTO,
+    IDC_STYLE_BYTES, IDC_STYLE_KB,  IDC_STYLE_MB,  IDC_SINGLE,     IDC_RECURSIVE,
 };
 
 // Everything the dialog shows that a user can change.

@@ -81,12 +81,12 @@ TEST_P(DialogEndTest, EndsTheProgramWithZero)
     EXPECT_EQ(program->waitForExit(), std::optional<DWORD>(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, DialogEndTest,
-    ::testing::Values(EndingCase{"ExitButton", [](HWND dialog) { pressButton(dialog, IDC_EXIT); }},
-                      EndingCase{"CloseCommand",
-                                 [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, DialogEndTest,
+                         ::testing::Values(EndingCase{"ExitButton", [](HWND dialog) { pressButton(dialog, IDC_EXIT); }},
+                                           EndingCase{
+                                               "CloseCommand",
+                                               [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quilldex::testing::ui

@@ -25,8 +25,8 @@ QuilldexProcess::QuilldexProcess(const std::filesystem::path& directory)
     const std::string startDirectory = directory.string();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program.path.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, startDirectory.c_str(), &startup, &info_)) {
+    if (!CreateProcessA(program.path.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        startDirectory.c_str(), &startup, &info_)) {
         info_ = {};
         return;
     }

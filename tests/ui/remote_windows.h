@@ -18,8 +18,7 @@ inline constexpr Timeout kShortWait{30000};
 // The visible dialog-class window (a dialog or a message box) of process
 // `processId` with caption `caption`, other than `except`; nullptr if none
 // appears within `timeout`.
-HWND waitForDialog(DWORD processId, const std::string& caption, Timeout timeout = kShortWait,
-                   HWND except = nullptr);
+HWND waitForDialog(DWORD processId, const std::string& caption, Timeout timeout = kShortWait, HWND except = nullptr);
 
 // Whether such a window is there now.
 bool dialogExists(DWORD processId, const std::string& caption, HWND except = nullptr);
