@@ -298,8 +298,18 @@ TEST(Regeneration, ARunEndedBySignalKeepsTheOldIndexAndLeavesNoTemporaryFile)
 // A small tmpfs mounted for as long as it lives, and unmounted before the
 // tree that holds it is deleted (a deletion must never reach through a
 // mount into another file system).
+// The tree of a test that mounts file systems into it. It is made before
+// the mounts, so it is deleted after they are unmounted, and it is deleted
+// without crossing into another file system: should an unmount fail, the
+// deletion must not empty what is mounted there (the source of a bind
+// mount is a real folder).
+class MountingTree : public TempTree {
+public:
+    ~MountingTree() { runCommand("/bin/rm", {"-rf", "--one-file-system", root().string()}, "/"); }
+};
+
 // A file system mounted for one test, unmounted before the test's tree is
-// deleted (the tree is made first, so it is deleted last).
+// deleted.
 class Mount {
 public:
     Mount(const fs::path& where, const std::vector<std::string>& arguments) : where_(where)
@@ -333,7 +343,7 @@ public:
 
 TEST(Regeneration, AFullDiskKeepsEveryOldIndexAndNamesTheDirectoriesItCouldNotWrite)
 {
-    TempTree tree;
+    MountingTree tree;
     const SmallDisk disk(tree.path("disk"), "1m");
     if (!disk.mounted())
         GTEST_SKIP() << "cannot mount a tmpfs here";
@@ -367,7 +377,7 @@ TEST(Regeneration, AFullDiskKeepsEveryOldIndexAndNamesTheDirectoriesItCouldNotWr
 
 TEST(Regeneration, OneFileSystemListsButDoesNotEnterAnotherFileSystem)
 {
-    TempTree tree;
+    MountingTree tree;
     tree.file("top/inner/a.txt");
     tree.file("elsewhere/c.txt");
     const SmallDisk other(tree.path("top/mounted"), "64k");
