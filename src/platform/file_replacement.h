@@ -1,59 +1,97 @@
 // What the output stream needs from each system to replace a file safely:
-// where the output lands, a temporary file beside the target, and the
-// rename that puts it in the target's place. posix.cpp and win32.cpp
-// implement it; only the platform layer includes this header.
+// the file there now, a temporary file beside it, and the rename that puts
+// the temporary file in its place, all relative to the directory's handle.
+// posix.cpp and win32.cpp implement it; only the platform layer includes
+// this header.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace quilldex::platform::detail {
 
-struct OutputTarget {
-    // Replace: a regular file, or none yet, written through a temporary
-    // file. Stream: a device, FIFO or terminal, written directly. Refuse:
-    // nothing may be written there (`error` tells why).
-    enum class Kind { Replace, Stream, Refuse } kind = Kind::Refuse;
-    // The file to write: the path given, or what a link there leads to.
-    std::string path;
-    bool exists = false;
-    // The time of the directory the file is in, taken before anything in
-    // it changes.
-    DirectoryTime directoryTime;
-    std::string error;
+// A file of the system, open, owned and closed when destroyed.
+class SystemFile {
+public:
+    SystemFile() = default;
+    explicit SystemFile(std::intptr_t handle, bool owned = true) : handle_(handle), owned_(owned) {}
+    ~SystemFile();
+    SystemFile(SystemFile&& other) noexcept;
+    SystemFile& operator=(SystemFile&& other) noexcept;
+
+    bool valid() const { return handle_ != kInvalid; }
+    std::intptr_t get() const { return handle_; }
+
+    // Writes all `count` bytes; false (the reason in lastErrorText()) when
+    // it cannot.
+    bool writeAll(const char* bytes, std::size_t count) const;
+    // Reads up to `count` bytes from `offset`; nothing on an error.
+    std::optional<std::size_t> readAt(char* buffer, std::size_t count, std::uint64_t offset) const;
+    std::optional<std::uint64_t> size() const;
+    // Closes it; false when the system reports a failure.
+    bool close();
+
+    static constexpr std::intptr_t kInvalid = -1;
+
+private:
+    std::intptr_t handle_ = kInvalid;
+    bool owned_ = true;
 };
 
-OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow);
+// What stands at an output name: nothing, a regular file, one this process
+// may not read, or something else (a link, directory, FIFO, device).
+enum class TargetKind { Absent, Regular, Unreadable, Other };
+
+// Opens the file `name` of `directory` for reading if it is a regular file,
+// never through a link and never blocking; `kind` tells what stands there.
+SystemFile openExisting(const DirectoryHandle& directory, const std::string& name, TargetKind& kind);
+
+// Creates a temporary file in `directory`, exclusively, readable and
+// writable by its owner only, and records it (with the directory's time
+// `before`) so that an interrupt removes it and sets the time back. Its
+// name is kTemporaryNamePrefix and a suffix of its own.
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
+                           std::string& error);
+
+// Gives the complete temporary file the owner and permission bits of the
+// file it replaces, or without one those a new file gets; through its own
+// handle, so that nothing else can receive them.
+void settleTemporary(const SystemFile& temporary, const SystemFile* replaced);
+
+enum class RenameResult { Done, Taken, Failed };
+
+// Renames the temporary file to `name` in the same directory: over the file
+// there with `replace`, else only while the name is free (Taken when it is
+// not).
+RenameResult renameTemporary(const DirectoryHandle& directory, const std::string& temporaryName,
+                             const std::string& name, bool replace, std::string& error);
+
+// Removes the temporary file (never anything else of that name: the name is
+// this stream's own).
+void removeTemporary(const DirectoryHandle& directory, const std::string& temporaryName);
+
+// The temporary file is gone or renamed and the directory's time dealt
+// with: an interrupt has nothing more to do for it.
+void forgetTemporary(const DirectoryHandle& directory);
+
+// An output path as the person running the program named it: the directory
+// it lies in, opened, and the file's name there; or a device, FIFO or
+// terminal to write directly; or why nothing can be written.
+struct PathTarget {
+    enum class Kind { InDirectory, Stream, Refuse } kind = Kind::Refuse;
+    DirectoryHandle directory;
+    std::string name;
+    std::string streamPath;
+    std::string error;
+};
+PathTarget resolveOutputPath(const std::string& path);
 
 // Opens `path` for writing as it stands (created or truncated).
-std::FILE* openStreamed(const std::string& path, std::string& error);
-
-// Opens the regular file `path` for reading, or gives nothing; never
-// blocks and never follows a link.
-std::FILE* openForComparison(const std::string& path);
-
-// Creates an empty temporary file in the directory of `target`, with the
-// permissions a new file there gets. Until it is renamed or removed, an
-// interrupt removes it.
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error);
-
-// Creates `path`, which must not exist yet, for writing; until
-// keepCreated() or removeTemporary(), an interrupt removes it. Nothing when
-// it cannot (one has appeared there since, for instance).
-std::FILE* createNew(const std::string& path, std::string& createdPath);
-// The file from createNew() is complete: an interrupt leaves it.
-void keepCreated();
-
-// Renames the closed temporary file over `target`, giving it the
-// permission bits (and owner, where allowed) of the file it replaces.
-bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error);
-
-void removeTemporary(const std::string& temporaryPath);
-
-// Sets the modification time of the directory `target` lies in back.
-void restoreDirectoryTime(const std::string& target, const DirectoryTime& time);
+SystemFile openStreamed(const std::string& path, std::string& error);
+// The process's standard output, not owned.
+SystemFile standardOutputFile();
 
 }  // namespace quilldex::platform::detail

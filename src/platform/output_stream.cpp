@@ -1,7 +1,8 @@
 // The part of the output stream that is the same on every platform: the
 // buffer, the line-end translation, the error bookkeeping, and the
 // comparison with and replacement of the file already there. What differs
-// between systems (creating, renaming, times) is in posix.cpp or win32.cpp.
+// between systems (opening, creating, renaming, times) is behind
+// file_replacement.h, in posix.cpp or win32.cpp.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,73 +17,194 @@ namespace quilldex::platform {
 namespace {
 
 // Large enough that a directory of thousands of entries takes a handful of
-// system calls; the file itself is unbuffered so nothing is copied twice.
+// system calls.
 constexpr std::size_t kBufferSize = 64 * 1024;
 
 }  // namespace
 
+struct OutputStream::Files {
+    // The directory of a file being replaced: the caller's, or one opened
+    // here for a path.
+    DirectoryHandle ownDirectory;
+    const DirectoryHandle* directory = nullptr;
+    std::string name;
+    detail::TargetKind found = detail::TargetKind::Absent;
+    // The regular file there now (compared, and its owner and mode given to
+    // the new one), or none.
+    detail::SystemFile existing;
+    std::uint64_t readOffset = 0;
+    // Written from the first byte that differs; or the stream written
+    // directly.
+    detail::SystemFile output;
+    std::string temporaryName;
+    // The directory's time before the temporary file was made, and right
+    // after: equal to it again before the rename means nothing else changed
+    // the directory meanwhile.
+    detail::DirectoryTime before;
+    detail::DirectoryTime afterCreate;
+    bool restoreTime = true;
+    // The name was free when opened: the rename must not replace.
+    bool wasAbsent = false;
+    // The file that appeared at a free name (after taken()).
+    detail::SystemFile appeared;
+};
+
+OutputStream::OutputStream() = default;
+
 OutputStream::~OutputStream()
 {
-    if (isOpen())
+    if (isOpen() || taken_)
         abandon();
 }
 
 void OutputStream::startBuffer(Mode mode, std::string path)
 {
-    if (isOpen())
+    if (isOpen() || taken_)
         abandon();
     mode_ = mode;
     path_ = std::move(path);
     failed_ = false;
     error_.clear();
     used_ = 0;
-    buffer_ = std::make_unique<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    files_ = std::make_unique<Files>();
     sameBytes_ = 0;
     differs_ = false;
     changed_ = false;
-    targetExisted_ = false;
-    writingInPlace_ = false;
+    taken_ = false;
 }
 
-void OutputStream::attach(std::FILE* file, bool ownsFile, std::string path)
+bool OutputStream::openIn(const DirectoryHandle& directory, const std::string& name, ExistingFile hint, Mode mode)
 {
-    startBuffer(Mode::Stream, std::move(path));
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    file_ = file;
-    ownsFile_ = ownsFile;
+    startBuffer(mode, name);
+    files_->directory = &directory;
+    files_->name = name;
+    if (hint != ExistingFile::Absent)
+        files_->existing = detail::openExisting(directory, name, files_->found);
+    if (files_->found == detail::TargetKind::Other && mode == Mode::Replace) {
+        error_ = "open(" + name + "): not a regular file";
+        mode_ = Mode::Closed;
+        files_.reset();
+        return false;
+    }
+    files_->wasAbsent = files_->found == detail::TargetKind::Absent;
+    differs_ = !files_->existing.valid();
+    return true;
 }
 
-bool OutputStream::open(const std::string& path, FollowLinks follow)
+bool OutputStream::open(const DirectoryHandle& directory, const std::string& name, ExistingFile hint)
 {
-    const detail::OutputTarget target = detail::resolveOutputTarget(path, follow);
+    return openIn(directory, name, hint, Mode::Replace);
+}
+
+bool OutputStream::openComparison(const DirectoryHandle& directory, const std::string& name, ExistingFile hint)
+{
+    return openIn(directory, name, hint, Mode::Compare);
+}
+
+bool OutputStream::openPath(const std::string& path, Mode mode)
+{
+    detail::PathTarget target = detail::resolveOutputPath(path);
     switch (target.kind) {
-    case detail::OutputTarget::Kind::Refuse:
+    case detail::PathTarget::Kind::Refuse:
         error_ = target.error;
         return false;
-    case detail::OutputTarget::Kind::Stream: {
-        std::FILE* file = detail::openStreamed(target.path, error_);
-        if (file == nullptr)
+    case detail::PathTarget::Kind::Stream: {
+        if (mode == Mode::Compare) {
+            // Anything but a regular file differs.
+            startBuffer(Mode::Compare, path);
+            differs_ = true;
+            return true;
+        }
+        std::string reason;
+        detail::SystemFile file = detail::openStreamed(target.streamPath, reason);
+        if (!file.valid()) {
+            error_ = reason;
             return false;
-        attach(file, true, path);
+        }
+        startBuffer(Mode::Stream, path);
+        files_->output = std::move(file);
         return true;
     }
-    case detail::OutputTarget::Kind::Replace:
+    case detail::PathTarget::Kind::InDirectory:
         break;
     }
-    startBuffer(Mode::Replace, target.path);
-    directoryTime_ = target.directoryTime;
-    targetExisted_ = target.exists;
-    existing_ = target.exists ? detail::openForComparison(target.path) : nullptr;
-    differs_ = existing_ == nullptr;
+    auto directory = std::make_unique<DirectoryHandle>(std::move(target.directory));
+    // openIn() starts afresh; the directory is moved in after it.
+    if (!openIn(*directory, target.name, ExistingFile::Unknown, mode))
+        return false;
+    files_->ownDirectory = std::move(*directory);
+    files_->directory = &files_->ownDirectory;
+    path_ = path;
     return true;
+}
+
+bool OutputStream::open(const std::string& path)
+{
+    return openPath(path, Mode::Replace);
 }
 
 bool OutputStream::openComparison(const std::string& path)
 {
-    startBuffer(Mode::Compare, path);
-    existing_ = detail::openForComparison(path);
-    differs_ = existing_ == nullptr;
+    return openPath(path, Mode::Compare);
+}
+
+bool OutputStream::openStandardOutput()
+{
+    startBuffer(Mode::Stream, "standard output");
+    files_->output = detail::standardOutputFile();
     return true;
+}
+
+bool OutputStream::existingFound() const
+{
+    return files_ && files_->existing.valid();
+}
+
+bool OutputStream::existingUnreadable() const
+{
+    return files_ && files_->found == detail::TargetKind::Unreadable;
+}
+
+std::optional<std::size_t> OutputStream::readExistingStart(char* buffer, std::size_t capacity) const
+{
+    if (!existingFound())
+        return std::nullopt;
+    return files_->existing.readAt(buffer, capacity, 0);
+}
+
+namespace {
+
+std::optional<std::size_t> readEnd(const detail::SystemFile& file, char* buffer, std::size_t capacity)
+{
+    const auto size = file.size();
+    if (!size)
+        return std::nullopt;
+    const std::uint64_t wanted = std::min<std::uint64_t>(*size, capacity);
+    return file.readAt(buffer, static_cast<std::size_t>(wanted), *size - wanted);
+}
+
+}  // namespace
+
+std::optional<std::size_t> OutputStream::readExistingEnd(char* buffer, std::size_t capacity) const
+{
+    if (!existingFound())
+        return std::nullopt;
+    return readEnd(files_->existing, buffer, capacity);
+}
+
+std::optional<std::size_t> OutputStream::readTakenStart(char* buffer, std::size_t capacity) const
+{
+    if (!taken_ || !files_->appeared.valid())
+        return std::nullopt;
+    return files_->appeared.readAt(buffer, capacity, 0);
+}
+
+std::optional<std::size_t> OutputStream::readTakenEnd(char* buffer, std::size_t capacity) const
+{
+    if (!taken_ || !files_->appeared.valid())
+        return std::nullopt;
+    return readEnd(files_->appeared, buffer, capacity);
 }
 
 void OutputStream::fail(const char* call, std::string reason)
@@ -95,15 +217,12 @@ void OutputStream::fail(const char* call, std::string reason)
 
 void OutputStream::fail(const char* call)
 {
-    fail(call, std::strerror(errno));
+    fail(call, lastErrorText());
 }
 
 bool OutputStream::writeOut(const char* bytes, std::size_t count)
 {
-    errno = 0;
-    if (injectedFaultAt(FaultPoint::Write) || std::fwrite(bytes, 1, count, file_) != count) {
-        if (errno == 0)
-            errno = EIO;
+    if (injectedFaultAt(FaultPoint::Write) || !files_->output.writeAll(bytes, count)) {
         fail("write");
         return false;
     }
@@ -113,11 +232,13 @@ bool OutputStream::writeOut(const char* bytes, std::size_t count)
 // Whether the next `count` bytes of the existing file are these.
 bool OutputStream::matchesExisting(const char* bytes, std::size_t count)
 {
-    char theirs[4096];
+    char theirs[8192];
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, sizeof theirs);
-        if (std::fread(theirs, 1, n, existing_) != n || std::memcmp(theirs, bytes + done, n) != 0)
+        const auto got = files_->existing.readAt(theirs, n, files_->readOffset);
+        if (!got || *got != n || std::memcmp(theirs, bytes + done, n) != 0)
             return false;
+        files_->readOffset += n;
         done += n;
     }
     sameBytes_ += count;
@@ -128,37 +249,26 @@ bool OutputStream::matchesExisting(const char* bytes, std::size_t count)
 // file starts with the bytes found equal so far, taken from that file.
 bool OutputStream::startTemporary()
 {
+    Files& files = *files_;
+    files.before = files.directory->modificationTime();
     std::string reason;
-    // Where there was no file, the new one is written in place, created so
-    // that it fails if one appeared since: there is nothing to keep, and it
-    // spares the rename. A failure removes it like a temporary file.
-    std::FILE* file = targetExisted_ ? nullptr : detail::createNew(path_, temporaryPath_);
-    writingInPlace_ = file != nullptr;
-    if (file == nullptr)
-        file = detail::createTemporaryBeside(path_, temporaryPath_, reason);
-    if (file == nullptr) {
+    files.output = detail::createTemporary(*files.directory, files.before, files.temporaryName, reason);
+    if (!files.output.valid()) {
         fail("open", reason);
         return false;
     }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    file_ = file;
-    ownsFile_ = true;
-    if (existing_ != nullptr) {
-        std::rewind(existing_);
-        char copy[4096];
-        std::uint64_t left = sameBytes_;
-        while (left > 0) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, sizeof copy));
-            if (std::fread(copy, 1, n, existing_) != n) {
-                fail("read", "the file changed while it was being replaced");
-                return false;
-            }
-            if (!writeOut(copy, n))
-                return false;
-            left -= n;
+    files.afterCreate = files.directory->modificationTime();
+    char copy[8192];
+    for (std::uint64_t offset = 0; offset < sameBytes_;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sameBytes_ - offset, sizeof copy));
+        const auto got = files.existing.readAt(copy, n, offset);
+        if (!got || *got != n) {
+            fail("read", "the file changed while it was being replaced");
+            return false;
         }
-        std::fclose(existing_);
-        existing_ = nullptr;
+        if (!writeOut(copy, n))
+            return false;
+        offset += n;
     }
     return true;
 }
@@ -181,25 +291,32 @@ void OutputStream::flushBuffer()
     }
     if (mode_ == Mode::Compare)
         return;
-    if (file_ == nullptr && !startTemporary())
+    if (!files_->output.valid() && !startTemporary())
         return;
     writeOut(buffer_.get(), count);
 }
 
 void OutputStream::dropTemporary()
 {
-    if (file_ != nullptr && ownsFile_)
-        std::fclose(file_);
-    file_ = nullptr;
-    ownsFile_ = false;
-    if (existing_ != nullptr)
-        std::fclose(existing_);
-    existing_ = nullptr;
-    if (!temporaryPath_.empty()) {
-        detail::removeTemporary(temporaryPath_);
-        detail::restoreDirectoryTime(path_, directoryTime_);
-        temporaryPath_.clear();
+    if (!files_)
+        return;
+    Files& files = *files_;
+    files.output.close();
+    if (!files.temporaryName.empty()) {
+        // Set back only where nothing but this stream changed the directory
+        // since `before`.
+        const bool restore = files.before.known && files.directory->modificationTime() == files.afterCreate;
+        detail::removeTemporary(*files.directory, files.temporaryName);
+        files.temporaryName.clear();
+        if (restore)
+            files.directory->setModificationTime(files.before);
+        detail::forgetTemporary(*files.directory);
     }
+}
+
+void OutputStream::finish()
+{
+    files_.reset();
     mode_ = Mode::Closed;
     buffer_.reset();
     used_ = 0;
@@ -208,6 +325,56 @@ void OutputStream::dropTemporary()
 void OutputStream::abandon()
 {
     dropTemporary();
+    taken_ = false;
+    finish();
+}
+
+// Renames the complete temporary file to its name and sets the directory's
+// time back. False, keeping the temporary file, when a free name was taken.
+bool OutputStream::commit()
+{
+    Files& files = *files_;
+    // Something else changed the directory while the file was written: the
+    // time it has now is not this stream's to undo.
+    if (files.directory->modificationTime() != files.afterCreate)
+        files.restoreTime = false;
+    std::string reason;
+    const bool replace = !files.wasAbsent || taken_;
+    const auto result = injectedFaultAt(FaultPoint::Rename)
+                            ? detail::RenameResult::Failed
+                            : detail::renameTemporary(*files.directory, files.temporaryName, files.name, replace, reason);
+    if (result == detail::RenameResult::Taken) {
+        taken_ = true;
+        detail::TargetKind kind = detail::TargetKind::Absent;
+        files.appeared = detail::openExisting(*files.directory, files.name, kind);
+        fail("rename", "a file appeared at the name while the index was written");
+        return false;
+    }
+    if (result == detail::RenameResult::Failed) {
+        if (reason.empty())
+            reason = lastErrorText();
+        fail("rename", reason);
+        return false;
+    }
+    files.temporaryName.clear();
+    if (files.restoreTime && files.before.known)
+        files.directory->setModificationTime(files.before);
+    detail::forgetTemporary(*files.directory);
+    return true;
+}
+
+bool OutputStream::replaceTaken()
+{
+    if (!taken_ || !files_)
+        return false;
+    failed_ = false;
+    error_.clear();
+    const bool done = commit();
+    taken_ = false;
+    if (!done)
+        dropTemporary();
+    finish();
+    return done;
 }
 
 bool OutputStream::close()
@@ -215,46 +382,52 @@ bool OutputStream::close()
     if (!isOpen())
         return false;
     flushBuffer();
-    if (mode_ == Mode::Replace || mode_ == Mode::Compare) {
-        // Equal so far and the existing file ends here too: nothing to write.
-        if (!differs_ && !failed_ && std::fgetc(existing_) != EOF)
-            differs_ = true;
-        changed_ = differs_;
-        if (mode_ == Mode::Compare || !differs_ || failed_) {
-            dropTemporary();
-            return !failed_;
-        }
-        if (file_ == nullptr && !startTemporary()) {
-            dropTemporary();
-            return false;
-        }
-    }
-    errno = 0;
-    if (injectedFaultAt(FaultPoint::Flush) || std::fflush(file_) != 0)
-        fail("flush");
-    if (ownsFile_) {
-        errno = 0;
+    if (mode_ == Mode::Stream) {
+        if (injectedFaultAt(FaultPoint::Flush))
+            fail("flush");
         const bool closeFailed = injectedFaultAt(FaultPoint::Close);
-        if (std::fclose(file_) != 0 || closeFailed)
+        if (!files_->output.close() || closeFailed)
             fail("close");
+        finish();
+        return !failed_;
     }
-    file_ = nullptr;
-    ownsFile_ = false;
-    if (mode_ == Mode::Replace) {
-        std::string reason;
-        if (!failed_ && !writingInPlace_ && !detail::renameOver(temporaryPath_, path_, reason))
-            fail("rename", reason);
-        if (!failed_) {
-            if (writingInPlace_)
-                detail::keepCreated();
-            detail::restoreDirectoryTime(path_, directoryTime_);
-            temporaryPath_.clear();
-        }
+    Files& files = *files_;
+    // Equal so far and the existing file ends here too: nothing to write.
+    if (!differs_ && !failed_) {
+        const auto size = files.existing.size();
+        if (!size || *size != sameBytes_)
+            differs_ = true;
+    }
+    changed_ = differs_;
+    if (mode_ == Mode::Compare || !differs_ || failed_) {
         dropTemporary();
+        finish();
+        return !failed_;
     }
-    mode_ = Mode::Closed;
-    buffer_.reset();
-    return !failed_;
+    if (!files.output.valid() && !startTemporary()) {
+        dropTemporary();
+        finish();
+        return false;
+    }
+    if (injectedFaultAt(FaultPoint::Flush))
+        fail("flush");
+    if (!failed_)
+        detail::settleTemporary(files.output, files.existing.valid() ? &files.existing : nullptr);
+    const bool closeFailed = injectedFaultAt(FaultPoint::Close);
+    if (!files.output.close() || closeFailed)
+        fail("close");
+    if (!failed_ && commit()) {
+        finish();
+        return true;
+    }
+    if (taken_) {
+        // The temporary file waits for replaceTaken() or abandon().
+        mode_ = Mode::Closed;
+        return false;
+    }
+    dropTemporary();
+    finish();
+    return false;
 }
 
 void OutputStream::write(char c)

@@ -1,9 +1,9 @@
 // The operating-system interface of the index generation.
 //
-// Everything the index needs from the system goes through this header: a
-// read of a directory's names and the status of an entry, the conversion of a UTC time to
-// local calendar fields, the current directory, the first bytes of a file
-// and the output stream. posix.cpp and win32.cpp implement it; CMake picks
+// Everything the index needs from the system goes through this header:
+// directories held open, a read of a directory's names and the status of an
+// entry, the conversion of a UTC time to local calendar fields, the first
+// bytes of a file and the output stream. posix.cpp and win32.cpp implement it; CMake picks
 // one. The index generation and quilldex-cli include no system header: they
 // reach the system only through this one. The Windows dialog program
 // (src/ui) is the exception: a dialog is made of Windows API calls.
@@ -58,12 +58,110 @@ struct DirectoryName {
     std::string_view shortName;
 };
 
-// One pass over every name of the current directory, "." and ".."
-// included, in the order the system keeps them, with no status call.
-// Closes its handle when it is destroyed.
+// Identifies a directory on this machine (device and inode on POSIX, volume
+// serial and file index on Windows), so that a walk can tell when two names
+// lead to the same directory.
+struct DirectoryIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // The mount the directory was reached through, where the system tells
+    // it and it was asked for (0 elsewhere). A bind mount of a folder of the
+    // same file system has the same device as its source but a mount of its
+    // own, so a walk that stays on one file system compares this too. It
+    // takes no part in telling directories apart.
+    std::uint64_t mount = 0;
+    friend bool operator<(const DirectoryIdentity& a, const DirectoryIdentity& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
+    friend bool operator==(const DirectoryIdentity& a, const DirectoryIdentity& b)
+    {
+        return a.device == b.device && a.inode == b.inode;
+    }
+};
+
+namespace detail {
+// A directory's modification time as the system holds it: seconds and
+// nanoseconds on POSIX, the whole FILETIME in `seconds` on Windows.
+struct DirectoryTime {
+    bool known = false;
+    std::int64_t seconds = 0;
+    std::int64_t fraction = 0;
+    friend bool operator==(const DirectoryTime&, const DirectoryTime&) = default;
+};
+}  // namespace detail
+
+// A directory held open. Every operation on what the directory holds goes
+// through it, relative to it, so that no name in a path can be redirected
+// between two calls by whoever owns the tree: a subdirectory is opened
+// through its parent's handle without following a link, files are created,
+// compared, renamed and removed in it by name relative to it. No operation
+// of a run depends on the process's current directory. Closes itself when
+// destroyed; moving it moves the handle.
+class DirectoryHandle {
+public:
+    DirectoryHandle();
+    ~DirectoryHandle();
+    DirectoryHandle(DirectoryHandle&&) noexcept;
+    DirectoryHandle& operator=(DirectoryHandle&&) noexcept;
+
+    // Opens the directory `path` as the person running the program named
+    // it; links in it are followed (it is their choice). A relative path is
+    // taken from the current directory, once, here. Invalid on failure
+    // (lastErrorText() tells why).
+    static DirectoryHandle open(const std::string& path);
+
+    bool valid() const;
+
+    // Opens the subdirectory `name`, never through a link or reparse point
+    // that stands there (one put there after the directory was listed
+    // included). Invalid on failure; a link there fails as "not a
+    // directory".
+    DirectoryHandle openSubdirectory(std::string_view name) const;
+    // Opens the directory above this one (which a rename may have changed:
+    // callers compare its identity with the one they expect).
+    DirectoryHandle openParent() const;
+
+    // Taken when the handle was opened. `mount` is filled only by
+    // identityWithMount(), which costs a call where the system has it.
+    const DirectoryIdentity& identity() const;
+    DirectoryIdentity identityWithMount() const;
+    // The directory's modification time now (a call each time).
+    detail::DirectoryTime modificationTime() const;
+    // Sets the directory's modification time (its access time stays).
+    bool setModificationTime(const detail::DirectoryTime& time) const;
+
+    // Roughly the most names the directory can hold, from its size as the
+    // system tells it when it was opened (ext4, XFS and tmpfs give an upper
+    // bound), or 0. Only for reserving memory.
+    std::size_t countHint() const;
+
+    // "" when the directory could be written into, as far as the system
+    // tells without trying (its permission bits for the effective user,
+    // a read-only mount); else why not. What a check reports where the
+    // run would fail.
+    std::string unwritableReason() const;
+
+    // Removes the regular file `name` when its last change is before
+    // `before` (UTC seconds); what a killed run left behind. Never a
+    // directory or link.
+    bool removeStaleFile(std::string_view name, std::int64_t before) const;
+
+    // The system's own handle, for the platform layer.
+    struct State;
+    State* state() const { return state_.get(); }
+
+private:
+    friend struct HandleAccess;
+    std::unique_ptr<State> state_;
+};
+
+// One pass over every name of a directory, "." and ".." included, in the
+// order the system keeps them, with no status call. The directory handle
+// must outlive the reader.
 class DirectoryReader {
 public:
-    DirectoryReader();
+    explicit DirectoryReader(const DirectoryHandle& directory);
     ~DirectoryReader();
     DirectoryReader(const DirectoryReader&) = delete;
     DirectoryReader& operator=(const DirectoryReader&) = delete;
@@ -76,20 +174,15 @@ public:
     // when it reached the end.
     const std::string& error() const;
 
-    // Roughly the most names the directory can hold, as the system tells
-    // it without reading them (from the directory's size: ext4, XFS and
-    // tmpfs give an upper bound), or 0. Only for reserving memory.
-    std::size_t countHint() const;
-
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
 
 // Fills the kind, link flag, size and time of `entry` from the status of
-// the entry `entry.name` of the current directory: a link gets the facts of
-// what it leads to, a broken link its own. False when the entry is gone.
-bool readEntryFacts(DirectoryEntry& entry);
+// the entry `entry.name` of `directory`: a link gets the facts of what it
+// leads to, a broken link its own. False when the entry is gone.
+bool readEntryFacts(const DirectoryHandle& directory, DirectoryEntry& entry);
 
 // Local calendar fields of a UTC time, as the platform's time zone rules
 // give them for that date (summer time included where it applied then).
@@ -111,142 +204,108 @@ inline constexpr LocalTime kLastShownTime{9999, 12, 31, 23, 59, 59};
 LocalTime toLocalTime(UtcSeconds time);
 
 // The process's current directory as an absolute path, or nothing when the
-// system cannot tell it.
+// system cannot tell it. Front ends only: a run never asks.
 std::optional<std::string> currentDirectory();
 
-// Makes `path` the current directory. Returns false, changing nothing, when
-// it cannot.
+// Makes `path` the current directory (the dialog shows where it is). A run
+// never calls it.
 bool setCurrentDirectory(const std::string& path);
 
-// Identifies a directory on this machine (device and inode on POSIX, volume
-// serial and file index on Windows), so that a walk can tell when two names
-// lead to the same directory.
-struct DirectoryIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    // The mount the directory was reached through, where the system tells
-    // it (0 elsewhere). A bind mount of a folder of the same file system
-    // has the same device as its source but a mount of its own, so a walk
-    // that stays on one file system compares this too. It takes no part in
-    // telling directories apart.
-    std::uint64_t mount = 0;
-    friend bool operator<(const DirectoryIdentity& a, const DirectoryIdentity& b)
-    {
-        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
-    }
-    friend bool operator==(const DirectoryIdentity& a, const DirectoryIdentity& b)
-    {
-        return a.device == b.device && a.inode == b.inode;
-    }
+// Where a link met while reading a file may lead: to a regular file inside
+// `top`, the directory at the top of the run, reached from it by
+// `pathFromTop` ("" for the top itself, else "a/b/" with its last slash).
+// Without a top no link is followed.
+struct LinkBoundary {
+    const DirectoryHandle* top = nullptr;
+    std::string_view pathFromTop;
 };
-
-// Holds on to the directory that is current when it is made, so that a walk
-// can return to exactly that directory however it moved since (a directory
-// entered through a link has another parent than the one the walk came
-// from). Releases its handle when destroyed.
-class SavedDirectory {
-public:
-    SavedDirectory();
-    ~SavedDirectory();
-    SavedDirectory(const SavedDirectory&) = delete;
-    SavedDirectory& operator=(const SavedDirectory&) = delete;
-
-    // False when the current directory could not be held on to.
-    bool valid() const;
-    // Makes the saved directory current again.
-    bool restore() const;
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
-};
-
-// The identity of the current directory.
-std::optional<DirectoryIdentity> currentDirectoryIdentity();
-
-// Makes the subdirectory `name` of the current directory current, refusing
-// to follow a symbolic link or reparse point that stands there (it may have
-// replaced the directory since it was listed). Returns the identity of the
-// directory entered, or nothing, having changed nothing (lastErrorText()
-// then tells why).
-std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name);
 
 // Reads up to `capacity` bytes from the start of the regular file `name` in
-// the current directory and returns how many were read. Only an entry that
-// is a regular file by its own status is read, and the file opened must be
-// that same file; a symbolic link is followed only to a regular file inside
-// `top` (an absolute directory; empty: the current directory). Anything else
-// (a directory, a FIFO, a device, a link leading out) gives 0, and reading
-// never blocks.
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top = {});
-
-// Reads the last bytes (up to `capacity`) of the regular file `name` in the
-// current directory, never through a link, into the start of `buffer` and
-// returns how many; nothing when no regular file of that name is there.
-std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity);
-
-// "" when the current directory can be listed, else why not.
-std::string currentDirectoryUnreadable();
-
-// The identity of the directory `path`, or nothing when there is none.
-std::optional<DirectoryIdentity> directoryIdentity(const std::string& path);
+// `directory` and returns how many were read. Only an entry that is a
+// regular file is read; a symbolic link is followed only to a regular file
+// inside `boundary` and is resolved relative to handles, never by a path
+// that could be redirected. Anything else (a directory, a FIFO, a device, a
+// link leading out) gives 0, and reading never blocks.
+std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer,
+                          std::size_t capacity, const LinkBoundary& boundary = {});
 
 // The bytes that separate the parts of a path: "/" on POSIX, where '\' is
 // an ordinary name character, and "\\/" on Windows.
 extern const std::string_view kPathSeparators;
 
-// Whether to write through a symbolic link that stands where the output
-// file is to be created.
-enum class FollowLinks { Yes, No };
-
-namespace detail {
-// A directory's modification time as the system holds it: seconds and
-// nanoseconds on POSIX, the whole FILETIME in `seconds` on Windows.
-struct DirectoryTime {
-    bool known = false;
-    std::int64_t seconds = 0;
-    std::int64_t fraction = 0;
-};
-}  // namespace detail
+// What a caller knows of the file at an output name before it opens it: a
+// directory's listing tells whether the name is there, which spares a
+// call that would fail.
+enum class ExistingFile { Unknown, Absent, Present };
 
 // A buffered output file in which every line feed written becomes CR LF and
 // no other byte changes, so that the bytes are the same on every platform.
 // It remembers the first error of any write, and close() reports it.
 //
 // A regular file is never written in place: the output goes to a temporary
-// file beside it, which replaces it only when close() has written, flushed
-// and closed all of it. Until then the old file keeps its bytes, and any
-// failure leaves it so and removes the temporary file. Output equal to the
-// file already there is not written at all (the file and its directory
-// keep their times). The directory's own modification time is set back
-// after a replacement.
+// file in the same directory, created exclusively and readable by its
+// writer only, which takes the name only when close() has written, flushed
+// and closed all of it. A file that was there keeps its bytes until then;
+// the new one gets its owner and permission bits, set on the temporary
+// file's own handle. Where no file was there, the new one is renamed in
+// only while the name is still free, so that a failure or a signal only
+// ever removes this stream's own temporary file. Output equal to the file
+// already there is not written at all (the file and its directory keep
+// their times). After a change the directory's modification time is set
+// back, unless something else changed the directory meanwhile.
+//
+// The temporary file's name starts with kTemporaryNamePrefix; listings
+// leave such names out, and a run removes one that a killed run left.
 class OutputStream {
 public:
-    OutputStream() = default;
+    OutputStream();
     ~OutputStream();
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;
 
-    // Opens `path` for writing as described above. A device, FIFO or
-    // terminal there is written directly, unless `follow` is No: then only
-    // a regular file or a new one is accepted, and a link is refused. With
-    // Yes, a link to a file has that file replaced and stays a link.
-    bool open(const std::string& path, FollowLinks follow = FollowLinks::Yes);
-    // Compares what is written with the file `path` and writes nothing;
-    // close() then tells through changed() whether it differs (a missing
-    // file, or anything but a regular one, differs).
+    // Opens the file `name` of `directory` for writing as described above;
+    // the handle must outlive the stream. Only a regular file or a free name
+    // is accepted: a link, directory, FIFO or device there is refused.
+    bool open(const DirectoryHandle& directory, const std::string& name, ExistingFile hint = ExistingFile::Unknown);
+    // Opens the file `path` that the person running the program named. A
+    // device, FIFO or terminal there is written directly; a link to a file
+    // has that file replaced and stays a link.
+    bool open(const std::string& path);
+    // Compares what is written with the file and writes nothing; close()
+    // then tells through changed() whether it differs (a missing file, or
+    // anything but a regular one, differs).
+    bool openComparison(const DirectoryHandle& directory, const std::string& name,
+                        ExistingFile hint = ExistingFile::Unknown);
     bool openComparison(const std::string& path);
     // Writes to the process's standard output instead of a file.
     bool openStandardOutput();
-    bool isOpen() const { return file_ != nullptr || mode_ != Mode::Closed; }
+    bool isOpen() const { return mode_ != Mode::Closed; }
 
+    // After open() of a file: whether a regular file stands at the name,
+    // and its first or last bytes (up to `capacity`), read from the handle
+    // the comparison reads, so that the file is opened once. Nothing when
+    // no regular file is there or it cannot be read.
+    bool existingFound() const;
+    // Whether a file stands at the name that this process may not read.
+    bool existingUnreadable() const;
+    std::optional<std::size_t> readExistingStart(char* buffer, std::size_t capacity) const;
+    std::optional<std::size_t> readExistingEnd(char* buffer, std::size_t capacity) const;
     void write(std::string_view text);
     void write(char c);
 
     // Flushes and closes (replacing the file); false if any write, the
     // flush, the close or the replacement failed. A stream that was never
-    // opened closes with false.
+    // opened closes with false. Where the name was free when the stream was
+    // opened and a file has appeared there since, it is not replaced:
+    // close() returns false with taken() true and keeps the complete
+    // temporary file until replaceTaken() or abandon().
     bool close();
+    bool taken() const { return taken_; }
+    // After taken(): the first and last bytes of the file that appeared.
+    std::optional<std::size_t> readTakenStart(char* buffer, std::size_t capacity) const;
+    std::optional<std::size_t> readTakenEnd(char* buffer, std::size_t capacity) const;
+    // After taken(): puts the new file in place of the one that appeared.
+    bool replaceTaken();
     // Closes without replacing anything: the old file stays as it was.
     void abandon();
 
@@ -259,40 +318,41 @@ public:
 
 private:
     enum class Mode { Closed, Stream, Replace, Compare };
+    struct Files;
 
-    // Takes over an open file (unbuffered: this class does the buffering).
-    void attach(std::FILE* file, bool ownsFile, std::string path);
+    bool openIn(const DirectoryHandle& directory, const std::string& name, ExistingFile hint, Mode mode);
+    bool openPath(const std::string& path, Mode mode);
     void startBuffer(Mode mode, std::string path);
     void flushBuffer();
     bool writeOut(const char* bytes, std::size_t count);
     bool matchesExisting(const char* bytes, std::size_t count);
     bool startTemporary();
+    bool commit();
     void fail(const char* call);
     void fail(const char* call, std::string reason);
     void dropTemporary();
+    void finish();
 
     Mode mode_ = Mode::Closed;
-    std::FILE* file_ = nullptr;
-    bool ownsFile_ = false;
     bool failed_ = false;
     std::string path_;
     std::string error_;
     std::size_t used_ = 0;
     std::unique_ptr<char[]> buffer_;
-
-    // Replacement and comparison: the file there now, read alongside while
-    // the output still equals its start, and the temporary file that the
-    // output goes to from the first byte that differs.
-    std::FILE* existing_ = nullptr;
+    // The system's side: the directory, the file there now (read alongside
+    // while the output still equals its start), the temporary file that the
+    // output goes to from the first byte that differs, or the file or
+    // device written directly.
+    std::unique_ptr<Files> files_;
     std::uint64_t sameBytes_ = 0;
     bool differs_ = false;
     bool changed_ = false;
-    std::string temporaryPath_;
-    detail::DirectoryTime directoryTime_;
-    bool targetExisted_ = false;
-    // A new file written under its own name: it needs no rename.
-    bool writingInPlace_ = false;
+    bool taken_ = false;
 };
+
+// The start of the name of every temporary file an output stream makes:
+// ".quilldex-tmp-", then the process number and a counter.
+inline constexpr std::string_view kTemporaryNamePrefix = ".quilldex-tmp-";
 
 // ---- Names the code page cannot hold ----
 //
@@ -317,10 +377,11 @@ std::string toUtf8(std::string_view text);
 // page arrives marked; elsewhere they are argv's.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
-// Removes the temporary file of an output stream that is being written when
-// an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C or a closed console on
-// Windows) ends the process, so that the old file stays and nothing is
-// left behind. Called once by a program at its start.
+// Removes the temporary files of the output streams being written when an
+// interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows)
+// ends the process, and sets the times of their directories back, so that
+// the old files stay and nothing is left behind. Called once by a program at
+// its start, before it starts any thread.
 void removeTemporaryFilesOnInterrupt();
 
 // The last system error as text, worded the same on every platform.

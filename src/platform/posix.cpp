@@ -1,15 +1,29 @@
-// The operating-system layer on POSIX systems.
+// The operating-system layer on POSIX systems (Linux). Every operation on a
+// tree goes through a descriptor: a directory is opened through its
+// parent's descriptor without following links, and files are opened,
+// created, renamed and removed relative to their directory's descriptor,
+// so that no name can be redirected between two calls.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/openat2.h>
+#endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/fault_injection.h"
@@ -43,35 +57,183 @@ private:
     int fd_;
 };
 
-// A descriptor that can only be used to change into the directory or to
-// ask for its status, which needs no read permission where the system
-// offers it.
-#ifdef O_PATH
-constexpr int kDirectoryHandleFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
-constexpr int kDirectoryHandleFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-#endif
+constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// A file is read without blocking (a FIFO put in its place) and without
+// becoming the controlling terminal.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-// The mount id of what `path` names relative to `directory` (with
-// AT_EMPTY_PATH, the descriptor itself), or 0 where the system cannot tell.
-std::uint64_t mountIdOf(int directory, const char* path)
+detail::DirectoryTime timeOf(const struct stat& status)
 {
-#ifdef STATX_MNT_ID
-    struct statx status;
-    const int flags = (*path == '\0' ? AT_EMPTY_PATH : 0) | AT_SYMLINK_NOFOLLOW;
-    if (::statx(directory, path, flags, STATX_MNT_ID, &status) == 0 && (status.stx_mask & STATX_MNT_ID) != 0)
-        return status.stx_mnt_id;
-#else
-    (void)directory;
-    (void)path;
-#endif
-    return 0;
+    return {true, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
-std::optional<DirectoryIdentity> identityOf(const struct stat& status, std::uint64_t mount)
+mode_t newFileMode()
 {
-    return DirectoryIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
-                             mount};
+    // Read once: umask() sets as it reads, which threads must not race.
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Directory handles
+
+struct DirectoryHandle::State {
+    FileDescriptor fd;
+    struct stat status {};
+    DirectoryIdentity identity;
+    // The resolved path of a directory opened by path (the top of a run),
+    // so that a link written as an absolute path can be followed inside it.
+    std::string realPath;
+    // A reader has moved the descriptor's position.
+    bool read = false;
+
+    explicit State(int descriptor) : fd(descriptor) {}
+};
+
+DirectoryHandle::DirectoryHandle() = default;
+DirectoryHandle::~DirectoryHandle() = default;
+DirectoryHandle::DirectoryHandle(DirectoryHandle&&) noexcept = default;
+DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&&) noexcept = default;
+
+namespace {
+
+// Takes over `fd` if it is a directory, with its status.
+DirectoryHandle adopt(int fd, std::unique_ptr<DirectoryHandle::State>& state)
+{
+    DirectoryHandle handle;
+    if (fd < 0)
+        return handle;
+    state = std::make_unique<DirectoryHandle::State>(fd);
+    if (::fstat(fd, &state->status) != 0) {
+        state.reset();
+        return handle;
+    }
+    if (!S_ISDIR(state->status.st_mode)) {
+        state.reset();
+        errno = ENOTDIR;
+        return handle;
+    }
+    state->identity = {static_cast<std::uint64_t>(state->status.st_dev),
+                       static_cast<std::uint64_t>(state->status.st_ino), 0};
+    return handle;
+}
+
+}  // namespace
+
+// Sets a handle's state, which only the platform layer defines.
+struct HandleAccess {
+    static DirectoryHandle make(int fd)
+    {
+        std::unique_ptr<DirectoryHandle::State> state;
+        DirectoryHandle handle = adopt(fd, state);
+        if (state)
+            handle.state_ = std::move(state);
+        return handle;
+    }
+};
+
+DirectoryHandle DirectoryHandle::open(const std::string& path)
+{
+    DirectoryHandle handle = HandleAccess::make(::open(path.c_str(), kDirectoryFlags));
+    if (handle.valid()) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            handle.state_->realPath = resolved;
+            std::free(resolved);
+        }
+    }
+    return handle;
+}
+
+bool DirectoryHandle::valid() const
+{
+    return state_ != nullptr;
+}
+
+DirectoryHandle DirectoryHandle::openSubdirectory(std::string_view name) const
+{
+    const std::string text(name);
+    // O_NOFOLLOW makes the open fail if a symbolic link stands there now,
+    // even one put there after the directory was listed.
+    const int fd = ::openat(state_->fd.get(), text.c_str(), kDirectoryFlags | O_NOFOLLOW);
+    if (fd < 0 && errno == ELOOP)
+        errno = ENOTDIR;  // not a loop: a link where the directory was
+    return HandleAccess::make(fd);
+}
+
+DirectoryHandle DirectoryHandle::openParent() const
+{
+    return HandleAccess::make(::openat(state_->fd.get(), "..", kDirectoryFlags));
+}
+
+const DirectoryIdentity& DirectoryHandle::identity() const
+{
+    return state_->identity;
+}
+
+DirectoryIdentity DirectoryHandle::identityWithMount() const
+{
+    DirectoryIdentity identity = state_->identity;
+#ifdef STATX_MNT_ID
+    struct statx status;
+    if (::statx(state_->fd.get(), "", AT_EMPTY_PATH, STATX_MNT_ID, &status) == 0 &&
+        (status.stx_mask & STATX_MNT_ID) != 0)
+        identity.mount = status.stx_mnt_id;
+#endif
+    return identity;
+}
+
+detail::DirectoryTime DirectoryHandle::modificationTime() const
+{
+    struct stat status;
+    if (::fstat(state_->fd.get(), &status) != 0)
+        return {};
+    return timeOf(status);
+}
+
+bool DirectoryHandle::setModificationTime(const detail::DirectoryTime& time) const
+{
+    if (!time.known)
+        return false;
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), static_cast<long>(time.fraction)}};
+    return ::futimens(state_->fd.get(), times) == 0;
+}
+
+std::size_t DirectoryHandle::countHint() const
+{
+    // A directory entry takes at least 12 bytes of the directory's size on
+    // these file systems (ext4: 8 bytes and a name padded to 4).
+    constexpr off_t kSmallestEntry = 12;
+    return state_->status.st_size > 0 ? static_cast<std::size_t>(state_->status.st_size / kSmallestEntry) : 0;
+}
+
+std::string DirectoryHandle::unwritableReason() const
+{
+    if (::faccessat(state_->fd.get(), ".", W_OK | X_OK, AT_EACCESS) == 0)
+        return {};
+    return lastErrorText();
+}
+
+bool DirectoryHandle::removeStaleFile(std::string_view name, std::int64_t before) const
+{
+    const std::string text(name);
+    struct stat status;
+    if (::fstatat(state_->fd.get(), text.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_mtim.tv_sec >= before)
+        return false;
+    return ::unlinkat(state_->fd.get(), text.c_str(), 0) == 0;
+}
+
+namespace {
+
+int descriptorOf(const DirectoryHandle& handle)
+{
+    return handle.state()->fd.get();
 }
 
 }  // namespace
@@ -79,16 +241,40 @@ std::optional<DirectoryIdentity> identityOf(const struct stat& status, std::uint
 // ---------------------------------------------------------------------------
 // Directory reader
 
-struct DirectoryReader::State {
-    DIR* directory = nullptr;
-    std::string error;
+namespace {
+
+// One record of getdents64, which the C library does not declare.
+struct LinuxDirent64 {
+    std::uint64_t d_ino;
+    std::int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
 };
 
-DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
+}  // namespace
+
+struct DirectoryReader::State {
+    int fd = -1;
+    // Large enough that most directories are read in one call, plus the
+    // one that finds the end.
+    std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    std::size_t used = 0;
+    std::size_t at = 0;
+    bool ended = false;
+    std::string error;
+
+    static constexpr std::size_t kBufferSize = 32 * 1024;
+};
+
+DirectoryReader::DirectoryReader(const DirectoryHandle& directory) : state_(std::make_unique<State>())
 {
-    state_->directory = ::opendir(".");
-    if (state_->directory == nullptr)
-        state_->error = lastErrorText();
+    DirectoryHandle::State& handle = *directory.state();
+    state_->fd = handle.fd.get();
+    // A second read of the same handle starts from the beginning again.
+    if (handle.read)
+        ::lseek(state_->fd, 0, SEEK_SET);
+    handle.read = true;
 }
 
 const std::string& DirectoryReader::error() const
@@ -96,24 +282,33 @@ const std::string& DirectoryReader::error() const
     return state_->error;
 }
 
-DirectoryReader::~DirectoryReader()
-{
-    if (state_->directory != nullptr)
-        ::closedir(state_->directory);
-}
+DirectoryReader::~DirectoryReader() = default;
 
 bool DirectoryReader::next(DirectoryName& found)
 {
-    if (state_->directory == nullptr)
-        return false;
-    // readdir returns NULL at the end too; only errno tells a failure.
-    errno = 0;
-    const dirent* entry = injectedFaultAt(FaultPoint::ReadDirectory) ? nullptr : ::readdir(state_->directory);
-    if (entry == nullptr) {
-        if (errno != 0)
-            state_->error = lastErrorText();
-        return false;
+    State& s = *state_;
+    if (s.at == s.used) {
+        if (s.ended)
+            return false;
+        long n = -1;
+        if (injectedFaultAt(FaultPoint::ReadDirectory)) {
+            errno = EIO;
+        } else {
+            do
+                n = ::syscall(SYS_getdents64, s.fd, s.buffer.get(), State::kBufferSize);
+            while (n < 0 && errno == EINTR);
+        }
+        if (n <= 0) {
+            s.ended = true;
+            if (n < 0)
+                s.error = lastErrorText();
+            return false;
+        }
+        s.used = static_cast<std::size_t>(n);
+        s.at = 0;
     }
+    const auto* entry = reinterpret_cast<const LinuxDirent64*>(s.buffer.get() + s.at);
+    s.at += entry->d_reclen;
     found.name = entry->d_name;
     found.hidden = entry->d_name[0] == '.';
     switch (entry->d_type) {
@@ -133,28 +328,18 @@ bool DirectoryReader::next(DirectoryName& found)
     return true;
 }
 
-std::size_t DirectoryReader::countHint() const
+bool readEntryFacts(const DirectoryHandle& directory, DirectoryEntry& entry)
 {
-    // A directory entry takes at least 12 bytes of the directory's size on
-    // these file systems (ext4: 8 bytes and a name padded to 4).
-    constexpr off_t kSmallestEntry = 12;
-    struct stat status;
-    if (state_->directory == nullptr || ::fstat(::dirfd(state_->directory), &status) != 0 || status.st_size <= 0)
-        return 0;
-    return static_cast<std::size_t>(status.st_size / kSmallestEntry);
-}
-
-bool readEntryFacts(DirectoryEntry& entry)
-{
+    const int fd = descriptorOf(directory);
     const char* name = entry.name.c_str();
     struct stat status;
-    if (::fstatat(AT_FDCWD, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     entry.isLink = S_ISLNK(status.st_mode);
     if (entry.isLink) {
         // A link shows what it leads to; a broken one shows itself.
         struct stat target;
-        if (::fstatat(AT_FDCWD, name, &target, 0) == 0)
+        if (::fstatat(fd, name, &target, 0) == 0)
             status = target;
     }
     entry.isDirectory = S_ISDIR(status.st_mode);
@@ -188,7 +373,451 @@ LocalTime toLocalTime(UtcSeconds time)
 }
 
 // ---------------------------------------------------------------------------
-// Current directory
+// Files
+
+namespace {
+
+// Opens what `path`, relative to `directory`, leads to, resolving every
+// link on the way inside `directory` only (the kernel refuses a step out
+// of it); O_PATH, so that nothing is opened for reading yet. -1 where the
+// system cannot resolve beneath a directory.
+int openBeneath(int directory, const std::string& path)
+{
+#if defined(__linux__) && defined(SYS_openat2)
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    long fd;
+    do
+        fd = ::syscall(SYS_openat2, directory, path.c_str(), &how, sizeof how);
+    while (fd < 0 && errno == EAGAIN);
+    return static_cast<int>(fd);
+#else
+    (void)directory;
+    (void)path;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// The path from the top of the run to what the link `name` of `directory`
+// leads to, or nothing when it leads out of the top (an absolute target
+// outside the top's own path).
+std::optional<std::string> linkPathFromTop(int directory, const std::string& name, const LinkBoundary& boundary)
+{
+    char target[4096];
+    const ssize_t length = ::readlinkat(directory, name.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) == sizeof target)
+        return std::nullopt;
+    const std::string_view text(target, static_cast<std::size_t>(length));
+    if (text.front() != '/')
+        return std::string(boundary.pathFromTop) + std::string(text);
+    const std::string& top = boundary.top->state()->realPath;
+    if (top.empty() || !text.starts_with(top) || text.size() <= top.size() + 1 || text[top.size()] != '/')
+        return std::nullopt;
+    return std::string(text.substr(top.size() + 1));
+}
+
+std::size_t readStart(int fd, const struct stat& status, char* buffer, std::size_t capacity)
+{
+    // A file known to be shorter than the buffer is read in one call, not
+    // one more to meet its end. Some system files report a size of 0 and
+    // still have content, so that size sets no limit.
+    const std::size_t wanted = status.st_size > 0 && static_cast<std::size_t>(status.st_size) < capacity
+                                   ? static_cast<std::size_t>(status.st_size)
+                                   : capacity;
+    std::size_t total = 0;
+    while (total < wanted) {
+        const ssize_t n = ::read(fd, buffer + total, wanted - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+}  // namespace
+
+std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer,
+                          std::size_t capacity, const LinkBoundary& boundary)
+{
+    const int fd = descriptorOf(directory);
+    // The entry's own status is taken before anything is opened, so that no
+    // device, FIFO or terminal is ever opened.
+    struct stat own;
+    if (::fstatat(fd, name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    if (S_ISREG(own.st_mode)) {
+        const FileDescriptor file(::openat(fd, name.c_str(), kReadFlags | O_NOFOLLOW));
+        struct stat status;
+        if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_dev != own.st_dev || status.st_ino != own.st_ino)
+            return 0;
+        return readStart(file.get(), status, buffer, capacity);
+    }
+    if (!S_ISLNK(own.st_mode) || boundary.top == nullptr)
+        return 0;
+    // A link is resolved by the kernel from the top of the run, each step
+    // inside it; what it leads to is checked to be a regular file through
+    // that handle, and only then opened for reading, and checked to be the
+    // same file.
+    const auto path = linkPathFromTop(fd, name, boundary);
+    if (!path)
+        return 0;
+    const int top = descriptorOf(*boundary.top);
+    const FileDescriptor found(openBeneath(top, *path));
+    struct stat status;
+    if (found.get() < 0 || ::fstat(found.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return 0;
+    char procPath[64];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", found.get());
+    const FileDescriptor file(::open(procPath, kReadFlags));
+    struct stat opened;
+    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || opened.st_dev != status.st_dev ||
+        opened.st_ino != status.st_ino)
+        return 0;
+    return readStart(file.get(), opened, buffer, capacity);
+}
+
+const std::string_view kPathSeparators = "/";
+
+// ---------------------------------------------------------------------------
+// Temporary files and interrupts
+//
+// The interrupts are not handled in a signal handler: a program blocks them
+// in every thread at its start, and one thread of its own waits for them.
+// That thread takes the same lock as the streams that create and remove
+// temporary files, removes the files still recorded, sets their
+// directories' times back, and then ends the process by the same signal.
+// So no stream ever blocks a signal per file, and the cleanup runs as
+// ordinary code.
+
+namespace {
+
+struct TemporaryRecord {
+    int directory = -1;
+    std::string name;
+    detail::DirectoryTime before;
+};
+
+std::mutex& recordsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// Records by directory descriptor: a stream has one temporary file at a
+// time, and each stream writes into a directory of its own.
+std::vector<TemporaryRecord>& records()
+{
+    static std::vector<TemporaryRecord> all;
+    return all;
+}
+
+void cleanUpAfterInterrupt()
+{
+    const std::lock_guard guard(recordsLock());
+    for (const TemporaryRecord& record : records()) {
+        if (!record.name.empty())
+            ::unlinkat(record.directory, record.name.c_str(), 0);
+        if (record.before.known) {
+            const timespec times[2] = {{0, UTIME_OMIT},
+                                       {static_cast<time_t>(record.before.seconds),
+                                        static_cast<long>(record.before.fraction)}};
+            ::futimens(record.directory, times);
+        }
+    }
+    records().clear();
+}
+
+sigset_t interruptSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+void waitForInterrupts()
+{
+    const sigset_t set = interruptSignals();
+    int signalNumber = 0;
+    while (::sigwait(&set, &signalNumber) != 0) {
+    }
+    cleanUpAfterInterrupt();
+    // Ends the process as the signal would have: its default action, now
+    // unblocked in this thread alone.
+    ::signal(signalNumber, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signalNumber);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(signalNumber);
+    std::_Exit(128 + signalNumber);
+}
+
+std::atomic<unsigned> temporaryCounter{0};
+
+}  // namespace
+
+void removeTemporaryFilesOnInterrupt()
+{
+    const sigset_t set = interruptSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(waitForInterrupts).detach();
+}
+
+namespace detail {
+
+SystemFile::~SystemFile()
+{
+    close();
+}
+
+SystemFile::SystemFile(SystemFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)), owned_(other.owned_)
+{
+}
+
+SystemFile& SystemFile::operator=(SystemFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+        owned_ = other.owned_;
+    }
+    return *this;
+}
+
+bool SystemFile::writeAll(const char* bytes, std::size_t count) const
+{
+    const int fd = static_cast<int>(handle_);
+    while (count > 0) {
+        const ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::size_t> SystemFile::readAt(char* buffer, std::size_t count, std::uint64_t offset) const
+{
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t n = ::pread(static_cast<int>(handle_), buffer + total, count - total,
+                                  static_cast<off_t>(offset + total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+std::optional<std::uint64_t> SystemFile::size() const
+{
+    struct stat status;
+    if (::fstat(static_cast<int>(handle_), &status) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+}
+
+bool SystemFile::close()
+{
+    if (!valid())
+        return true;
+    const int fd = static_cast<int>(std::exchange(handle_, kInvalid));
+    return !owned_ || ::close(fd) == 0;
+}
+
+SystemFile openExisting(const DirectoryHandle& directory, const std::string& name, TargetKind& kind)
+{
+    FileDescriptor fd(::openat(descriptorOf(directory), name.c_str(), kReadFlags | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        kind = errno == ENOENT ? TargetKind::Absent : errno == EACCES ? TargetKind::Unreadable : TargetKind::Other;
+        return {};
+    }
+    struct stat status;
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        kind = TargetKind::Other;
+        return {};
+    }
+    kind = TargetKind::Regular;
+    return SystemFile(fd.release());
+}
+
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
+                           std::string& error)
+{
+    const int fd = descriptorOf(directory);
+    // Where something stands at a name already (planted, or a file of a
+    // run killed before), another name is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        name = std::string(kTemporaryNamePrefix) + std::to_string(::getpid()) + "-" +
+               std::to_string(++temporaryCounter) + "-" + std::to_string(now.tv_nsec % 1000000);
+        // Made under the records' lock, so that an interrupt either finds
+        // the file recorded or finds no file.
+        const std::lock_guard guard(recordsLock());
+        const int file = ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (file >= 0) {
+            records().push_back({fd, name, before});
+            return SystemFile(file);
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    error = lastErrorText();
+    name.clear();
+    return {};
+}
+
+void settleTemporary(const SystemFile& temporary, const SystemFile* replaced)
+{
+    const int fd = static_cast<int>(temporary.get());
+    if (replaced == nullptr) {
+        ::fchmod(fd, newFileMode());
+        return;
+    }
+    struct stat old;
+    if (::fstat(static_cast<int>(replaced->get()), &old) != 0)
+        return;
+    // Owner first: changing it may clear permission bits that the mode then
+    // sets again. Set-user-ID, set-group-ID and sticky bits are not carried
+    // over: an index is no program, and a file owned by another user must
+    // not come out of this with them.
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    ::fchmod(fd, old.st_mode & 0777);
+}
+
+RenameResult renameTemporary(const DirectoryHandle& directory, const std::string& temporaryName,
+                             const std::string& name, bool replace, std::string& error)
+{
+    const int fd = descriptorOf(directory);
+    if (replace) {
+        if (::renameat(fd, temporaryName.c_str(), fd, name.c_str()) == 0)
+            return RenameResult::Done;
+        error = lastErrorText();
+        return RenameResult::Failed;
+    }
+    if (::renameat2(fd, temporaryName.c_str(), fd, name.c_str(), RENAME_NOREPLACE) == 0)
+        return RenameResult::Done;
+    if (errno == EEXIST)
+        return RenameResult::Taken;
+    if (errno != EINVAL && errno != ENOSYS) {
+        error = lastErrorText();
+        return RenameResult::Failed;
+    }
+    // A file system without the no-replace rename: a second link made
+    // exclusively, then the temporary name removed.
+    if (::linkat(fd, temporaryName.c_str(), fd, name.c_str(), 0) == 0) {
+        ::unlinkat(fd, temporaryName.c_str(), 0);
+        return RenameResult::Done;
+    }
+    if (errno == EEXIST)
+        return RenameResult::Taken;
+    error = lastErrorText();
+    return RenameResult::Failed;
+}
+
+void removeTemporary(const DirectoryHandle& directory, const std::string& temporaryName)
+{
+    ::unlinkat(descriptorOf(directory), temporaryName.c_str(), 0);
+    const std::lock_guard guard(recordsLock());
+    for (TemporaryRecord& record : records())
+        if (record.directory == descriptorOf(directory))
+            record.name.clear();
+}
+
+void forgetTemporary(const DirectoryHandle& directory)
+{
+    const std::lock_guard guard(recordsLock());
+    auto& all = records();
+    std::erase_if(all, [&](const TemporaryRecord& record) { return record.directory == descriptorOf(directory); });
+}
+
+PathTarget resolveOutputPath(const std::string& path)
+{
+    PathTarget target;
+    std::string file = path;
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno != ENOENT) {
+            target.error = "open(" + path + "): " + lastErrorText();
+            return target;
+        }
+    } else if (S_ISLNK(status.st_mode)) {
+        // The file the link leads to is replaced; the link stays. A link
+        // that leads nowhere yet has its file created through it.
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (resolved == nullptr) {
+            target.kind = PathTarget::Kind::Stream;
+            target.streamPath = path;
+            return target;
+        }
+        file = resolved;
+        std::free(resolved);
+        if (::stat(file.c_str(), &status) != 0) {
+            target.error = "open(" + path + "): " + lastErrorText();
+            return target;
+        }
+    }
+    if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        if (S_ISDIR(status.st_mode)) {
+            target.error = "open(" + path + "): " + std::strerror(EISDIR);
+            return target;
+        }
+        target.kind = PathTarget::Kind::Stream;
+        target.streamPath = file;
+        return target;
+    }
+    const auto slash = file.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    target.name = slash == std::string::npos ? file : file.substr(slash + 1);
+    target.directory = DirectoryHandle::open(directory);
+    if (!target.directory.valid()) {
+        target.error = "open(" + path + "): " + lastErrorText();
+        return target;
+    }
+    target.kind = PathTarget::Kind::InDirectory;
+    return target;
+}
+
+SystemFile openStreamed(const std::string& path, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        error = "open(" + path + "): " + lastErrorText();
+    return SystemFile(fd);
+}
+
+SystemFile standardOutputFile()
+{
+    return SystemFile(STDOUT_FILENO, false);
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------------------
+// Current directory (front ends only)
 
 std::optional<std::string> currentDirectory()
 {
@@ -207,416 +836,6 @@ std::optional<std::string> currentDirectory()
 bool setCurrentDirectory(const std::string& path)
 {
     return ::chdir(path.c_str()) == 0;
-}
-
-struct SavedDirectory::State {
-    FileDescriptor fd{::open(".", kDirectoryHandleFlags)};
-};
-
-SavedDirectory::SavedDirectory() : state_(std::make_unique<State>()) {}
-
-SavedDirectory::~SavedDirectory() = default;
-
-bool SavedDirectory::valid() const
-{
-    return state_->fd.get() >= 0;
-}
-
-bool SavedDirectory::restore() const
-{
-    return valid() && ::fchdir(state_->fd.get()) == 0;
-}
-
-std::optional<DirectoryIdentity> currentDirectoryIdentity()
-{
-    struct stat status;
-    if (::stat(".", &status) != 0)
-        return std::nullopt;
-    return identityOf(status, mountIdOf(AT_FDCWD, "."));
-}
-
-std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
-{
-    // O_NOFOLLOW makes the open fail if a symbolic link stands there now,
-    // even one put there after the directory was listed.
-    const FileDescriptor fd(::open(name.c_str(), kDirectoryHandleFlags | O_NOFOLLOW));
-    if (fd.get() < 0) {
-        // A link found where the directory was fails with ELOOP, which
-        // would tell the user of a loop there is none.
-        if (errno == ELOOP)
-            errno = ENOTDIR;
-        return std::nullopt;
-    }
-    struct stat status;
-    if (::fstat(fd.get(), &status) != 0)
-        return std::nullopt;
-    if (!S_ISDIR(status.st_mode)) {
-        errno = ENOTDIR;
-        return std::nullopt;
-    }
-    if (::fchdir(fd.get()) != 0)
-        return std::nullopt;
-    return identityOf(status, mountIdOf(fd.get(), ""));
-}
-
-std::string currentDirectoryUnreadable()
-{
-    DIR* directory = ::opendir(".");
-    if (directory == nullptr)
-        return lastErrorText();
-    // Some systems open a directory without read permission and fail only
-    // when it is read.
-    errno = 0;
-    const bool read = ::readdir(directory) != nullptr || errno == 0;
-    const std::string reason = read ? std::string() : lastErrorText();
-    ::closedir(directory);
-    return reason;
-}
-
-std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
-{
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return std::nullopt;
-    return identityOf(status, mountIdOf(AT_FDCWD, path.c_str()));
-}
-
-const std::string_view kPathSeparators = "/";
-
-// ---------------------------------------------------------------------------
-// Files
-
-namespace {
-
-// Whether the canonical path `path` lies inside the directory `top`.
-bool liesInside(std::string_view path, std::string_view top)
-{
-    if (top == "/")
-        return path.size() > 1 && path.front() == '/';
-    return path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
-}
-
-}  // namespace
-
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top)
-{
-    // The entry's own status is taken before anything is opened, so that no
-    // device, FIFO or terminal is ever opened, and a link is followed only
-    // where it stays inside the top of the run.
-    struct stat own;
-    if (::lstat(name.c_str(), &own) != 0)
-        return 0;
-    std::string path = name;
-    if (S_ISLNK(own.st_mode)) {
-        char* resolved = ::realpath(name.c_str(), nullptr);
-        if (resolved == nullptr)
-            return 0;
-        path = resolved;
-        std::free(resolved);
-        std::string boundary = top;
-        if (boundary.empty()) {
-            char* current = ::realpath(".", nullptr);
-            if (current == nullptr)
-                return 0;
-            boundary = current;
-            std::free(current);
-        }
-        if (!liesInside(path, boundary) || ::stat(path.c_str(), &own) != 0)
-            return 0;
-    }
-    if (!S_ISREG(own.st_mode))
-        return 0;
-    // O_NONBLOCK and O_NOCTTY in case something else was put in its place;
-    // the check below then refuses it before a byte is read.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.get() < 0)
-        return 0;
-    struct stat status;
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_dev != own.st_dev ||
-        status.st_ino != own.st_ino)
-        return 0;
-    // A file known to be shorter than the buffer is read in one call, not
-    // one more to meet its end. Some system files report a size of 0 and
-    // still have content, so that size sets no limit.
-    const std::size_t wanted = status.st_size > 0 && static_cast<std::size_t>(status.st_size) < capacity
-                                   ? static_cast<std::size_t>(status.st_size)
-                                   : capacity;
-    std::size_t total = 0;
-    while (total < wanted) {
-        const ssize_t n = ::read(fd.get(), buffer + total, wanted - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
-}
-
-std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity)
-{
-    const FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat status;
-    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    const auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0));
-    const std::size_t wanted = std::min(size, capacity);
-    const ssize_t n = ::pread(fd.get(), buffer, wanted, static_cast<off_t>(size - wanted));
-    return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
-}
-
-// ---------------------------------------------------------------------------
-// Output files
-
-namespace {
-
-// The temporary file being written, for the interrupt handler: a path in a
-// fixed buffer, since a handler may not allocate.
-char temporaryForInterrupt[4096];
-volatile sig_atomic_t temporaryForInterruptSet = 0;
-
-// Blocks the interrupts for as long as it lives, so that a temporary file
-// and its record for the handler come and go together.
-class InterruptsBlocked {
-public:
-    InterruptsBlocked()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGHUP);
-        ::sigprocmask(SIG_BLOCK, &set, &old_);
-    }
-    ~InterruptsBlocked() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
-    InterruptsBlocked(const InterruptsBlocked&) = delete;
-    InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
-
-private:
-    sigset_t old_;
-};
-
-void onInterrupt(int signalNumber)
-{
-    if (temporaryForInterruptSet)
-        ::unlink(temporaryForInterrupt);
-    ::signal(signalNumber, SIG_DFL);
-    ::raise(signalNumber);
-}
-
-std::string directoryPart(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-mode_t currentUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
-}  // namespace
-
-void removeTemporaryFilesOnInterrupt()
-{
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signalNumber, &action, nullptr);
-}
-
-namespace detail {
-
-OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
-{
-    OutputTarget target;
-    target.path = path;
-    struct stat status;
-    if (::lstat(path.c_str(), &status) != 0) {
-        if (errno != ENOENT) {
-            target.error = "open(" + path + "): " + lastErrorText();
-            return target;
-        }
-    } else if (S_ISLNK(status.st_mode)) {
-        if (follow == FollowLinks::No) {
-            target.error = "open(" + path + "): not a regular file";
-            return target;
-        }
-        // The file the link leads to is replaced; the link stays. A link
-        // that leads nowhere yet has its file created through it.
-        char* resolved = ::realpath(path.c_str(), nullptr);
-        if (resolved == nullptr) {
-            target.kind = OutputTarget::Kind::Stream;
-            return target;
-        }
-        target.path = resolved;
-        std::free(resolved);
-        if (::stat(target.path.c_str(), &status) != 0) {
-            target.error = "open(" + path + "): " + lastErrorText();
-            return target;
-        }
-        target.exists = true;
-    } else {
-        target.exists = true;
-    }
-    if (target.exists && !S_ISREG(status.st_mode)) {
-        if (follow == FollowLinks::No || S_ISDIR(status.st_mode)) {
-            target.error = "open(" + path + "): " +
-                           (S_ISDIR(status.st_mode) ? std::string(std::strerror(EISDIR)) : "not a regular file");
-            return target;
-        }
-        target.kind = OutputTarget::Kind::Stream;
-        return target;
-    }
-    target.kind = OutputTarget::Kind::Replace;
-    struct stat directory;
-    if (::stat(directoryPart(target.path).c_str(), &directory) == 0) {
-        target.directoryTime.known = true;
-        target.directoryTime.seconds = directory.st_mtim.tv_sec;
-        target.directoryTime.fraction = directory.st_mtim.tv_nsec;
-    }
-    return target;
-}
-
-std::FILE* openStreamed(const std::string& path, std::string& error)
-{
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
-    if (fd.get() < 0) {
-        error = "open(" + path + "): " + lastErrorText();
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd.get(), "wb");
-    if (file == nullptr) {
-        error = "fdopen(" + path + "): " + lastErrorText();
-        return nullptr;
-    }
-    fd.release();
-    return file;
-}
-
-std::FILE* openForComparison(const std::string& path)
-{
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat status;
-    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return nullptr;
-    std::FILE* file = ::fdopen(fd.get(), "rb");
-    if (file != nullptr)
-        fd.release();
-    return file;
-}
-
-namespace {
-
-// Creates `path`, which must not exist (nor a link stand there), and records
-// it for the interrupt handler. Nothing, with errno set, when it cannot.
-std::FILE* createExclusive(const std::string& path)
-{
-    const InterruptsBlocked blocked;
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd.get(), "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        ::unlink(path.c_str());
-        errno = error;
-        return nullptr;
-    }
-    fd.release();
-    if (path.size() < sizeof temporaryForInterrupt) {
-        std::memcpy(temporaryForInterrupt, path.c_str(), path.size() + 1);
-        temporaryForInterruptSet = 1;
-    }
-    return file;
-}
-
-}  // namespace
-
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
-{
-    // A short name of its own, so that a target name of the greatest
-    // length still leaves room for it. Where something stands at a name
-    // already, another name is tried.
-    static unsigned counter = 0;
-    const std::string prefix = directoryPart(target) + "/.quilldex-" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        timespec now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        std::string path = prefix + std::to_string(++counter) + "-" + std::to_string(now.tv_nsec % 1000000);
-        if (std::FILE* file = createExclusive(path)) {
-            temporaryPath = std::move(path);
-            return file;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    error = lastErrorText();
-    return nullptr;
-}
-
-std::FILE* createNew(const std::string& path, std::string& createdPath)
-{
-    std::FILE* file = createExclusive(path);
-    if (file != nullptr)
-        createdPath = path;
-    return file;
-}
-
-void keepCreated()
-{
-    temporaryForInterruptSet = 0;
-}
-
-bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
-{
-    struct stat old;
-    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        // Owner first: changing it may clear the set-user-ID bits that the
-        // mode then sets again.
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-            if (::chown(temporaryPath.c_str(), old.st_uid, old.st_gid) != 0)
-                ::chown(temporaryPath.c_str(), static_cast<uid_t>(-1), old.st_gid);
-        }
-        static const mode_t newFileMode = 0666 & ~currentUmask();
-        if ((old.st_mode & 07777) != newFileMode || old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            ::chmod(temporaryPath.c_str(), old.st_mode & 07777);
-    }
-    // A signal between the rename and the record's end removes a name that
-    // no longer exists: harmless.
-    if (injectedFaultAt(FaultPoint::Rename) || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        error = lastErrorText();
-        return false;
-    }
-    temporaryForInterruptSet = 0;
-    return true;
-}
-
-void removeTemporary(const std::string& temporaryPath)
-{
-    ::unlink(temporaryPath.c_str());
-    temporaryForInterruptSet = 0;
-}
-
-void restoreDirectoryTime(const std::string& target, const DirectoryTime& time)
-{
-    if (!time.known)
-        return;
-    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), static_cast<long>(time.fraction)}};
-    ::utimensat(AT_FDCWD, directoryPart(target).c_str(), times, 0);
-}
-
-}  // namespace detail
-
-bool OutputStream::openStandardOutput()
-{
-    attach(stdout, false, "standard output");
-    return true;
 }
 
 std::string lastErrorText()
