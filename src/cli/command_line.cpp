@@ -10,7 +10,8 @@
 namespace quilldex::cli {
 
 const std::string_view kUsage =
-    "usage: quilldex-cli [-hlqrtVx] [-m mask] [-o file] [-p prefix] [-s style]\n"
+    "usage: quilldex-cli [-hlqrtVx] [-j jobs] [-m mask] [-o file] [-p prefix]\n"
+    "                    [-s style]\n"
     "                    [--no-size] [--time] [--date] [--page] [--json]\n"
     "                    [--sort key] [--reverse] [--dirs-first]\n"
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
@@ -46,8 +47,10 @@ const std::string_view kHelp =
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
     "      --force            let a recursive run replace files of the index name\n"
-    "                         that quilldex-cli did not write (else kept, exit 1)\n"
+    "                         that quilldex-cli did not write (else kept, noted)\n"
     "  -x, --one-file-system  enter no directory on another file system\n"
+    "  -j, --jobs N           index up to N directories at once (default: four\n"
+    "                         per processor core, 4 to 32)\n"
     "  -h, --help             show this help\n"
     "  -V, --version          show the version\n"
     "\n"
@@ -71,7 +74,7 @@ constexpr OptionDefinition kOptions[] = {
     {'V', "version", false},    {'\0', "page", false},           {'\0', "sort", true},
     {'\0', "reverse", false},   {'\0', "dirs-first", false},     {'\0', "exclude", true},
     {'\0', "no-hidden", false}, {'\0', "json", false},           {'\0', "check", false},
-    {'\0', "force", false},     {'x', "one-file-system", false},
+    {'\0', "force", false},     {'x', "one-file-system", false}, {'j', "jobs", true},
 };
 
 const OptionDefinition* findShort(char c)
@@ -190,6 +193,18 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         line.force = true;
     } else if (name == "one-file-system") {
         options.oneFileSystem = true;
+    } else if (name == "jobs") {
+        unsigned jobs = 0;
+        for (const char c : value) {
+            if (c < '0' || c > '9' || jobs > 1000) {
+                jobs = 0;
+                break;
+            }
+            jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (jobs < 1 || jobs > 256)
+            return "bad number of jobs: " + std::string(value) + " (1 to 256)";
+        options.jobs = jobs;
     } else if (name == "quiet") {
         line.quiet = true;
     } else if (name == "help") {

@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/progress.h"
 #include "index/export_runs.h"
+#include "index/message_text.h"
 #include "platform/marked_text.h"
 #include "platform/platform.h"
 #include "version.h"
@@ -91,11 +92,7 @@ int run(const quilldex::cli::CommandLine& line)
         return kExitRunFailed;
     }
 
-    if (!platform::setCurrentDirectory(line.directory)) {
-        printError("chdir(" + line.directory + "): " + platform::lastErrorText());
-        return kExitRunFailed;
-    }
-    options.directory = platform::currentDirectory().value_or(line.directory);
+    options.directory = line.directory;
 
     std::string reason;
     quilldex::RunReport report;
@@ -110,6 +107,8 @@ int run(const quilldex::cli::CommandLine& line)
     } else {
         ok = quilldex::exportSingle(outputPath.value_or(line.output), options, &reason, &report);
     }
+    for (const std::string& note : report.notes)
+        printError(note);
     for (const std::string& problem : report.problems)
         printError(problem);
     if (!ok) {
@@ -118,7 +117,8 @@ int run(const quilldex::cli::CommandLine& line)
     }
     if (options.checkOnly) {
         for (const std::string& stale : report.stale)
-            std::printf("%s\n", (options.recursive ? fromStart(line.directory, stale) : line.output).c_str());
+            std::printf("%s\n",
+                        quilldex::lineSafe(options.recursive ? fromStart(line.directory, stale) : line.output).c_str());
         return report.stale.empty() && report.problems.empty() ? kExitSuccess : kExitRunFailed;
     }
     return report.problems.empty() ? kExitSuccess : kExitRunFailed;

@@ -2,6 +2,9 @@
 // the full page share them, so a row's texts are the same in both.
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include "index/index_options.h"
 #include "platform/platform.h"
 
@@ -9,7 +12,8 @@ namespace quilldex {
 
 // The text of the first cell of a row: the name or document title, as a
 // link when links are on.
-void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options);
+void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                   std::optional<std::string_view> title = {});
 
 // Whole cells, from "<td>" to "</td>".
 void writeSizeCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, SizeStyle sizeStyle);

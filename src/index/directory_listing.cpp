@@ -242,6 +242,7 @@ bool prefixesDecide(const SortView& a, const SortView& b)
 }  // namespace
 
 struct DirectoryListing::State {
+    const platform::DirectoryHandle& directory;
     const IndexOptions& options;
     const std::size_t factsAtReadLimit;
     bool anyMatched = false;
@@ -254,8 +255,13 @@ struct DirectoryListing::State {
     std::vector<Reference> entered;
     std::size_t next = 0;
     std::size_t reserve = 0;
+    bool outputNamePresent = false;
+    std::vector<std::string> temporaryNames;
 
-    State(const IndexOptions& o, std::size_t limit) : options(o), factsAtReadLimit(limit) {}
+    State(const platform::DirectoryHandle& d, const IndexOptions& o, std::size_t limit)
+        : directory(d), options(o), factsAtReadLimit(limit)
+    {
+    }
 
     void read();
     void reserveRoom(std::size_t hint);
@@ -278,10 +284,18 @@ void DirectoryListing::State::read()
     const auto selected = translate(selectingMasks(options));
     const auto excluded = translate(options.excludeMasks);
 
-    platform::DirectoryReader reader;
+    platform::DirectoryReader reader(directory);
     platform::DirectoryName found;
     platform::DirectoryEntry entry;
     while (reader.next(found)) {
+        if (found.name == options.outputName)
+            outputNamePresent = true;
+        // An output stream's temporary file, this run's or another's, is
+        // no entry of the directory.
+        if (found.name.starts_with(platform::kTemporaryNamePrefix)) {
+            temporaryNames.emplace_back(found.name);
+            continue;
+        }
         // "." and ".." are no content of the directory: neither the hidden
         // rule nor an exclusion takes them (a mask such as ".*", meant for
         // the dot files, would take away the way up).
@@ -307,7 +321,7 @@ void DirectoryListing::State::read()
         // directory from a file.
         const bool kindUnknown = found.kind == platform::NameKind::Unknown || entry.isLink;
         if ((showable && factsKept) || kindUnknown) {
-            if (!platform::readEntryFacts(entry))
+            if (!platform::readEntryFacts(directory, entry))
                 continue;  // Gone since the directory was read.
         }
         const bool shows = showable && (options.recursive || !entry.isDirectory);
@@ -320,7 +334,7 @@ void DirectoryListing::State::read()
             return;
         }
         if (shows && items.size() + shown.size() == kReserveFrom)
-            reserveRoom(reader.countHint());
+            reserveRoom(directory.countHint());
         if (shows && factsKept) {
             const bool natural = options.sortKey == SortKey::Natural;
             items.emplace_back(reference, natural ? naturalPrefix(entry.name) : namePrefix(entry.name), entry.size,
@@ -417,8 +431,9 @@ void DirectoryListing::State::sort()
     std::sort(entered.begin(), entered.end(), byName);
 }
 
-DirectoryListing::DirectoryListing(const IndexOptions& options, bool indexFileHere, std::size_t factsAtReadLimit)
-    : state_(std::make_unique<State>(options, factsAtReadLimit))
+DirectoryListing::DirectoryListing(const platform::DirectoryHandle& directory, const IndexOptions& options,
+                                   bool indexFileHere, std::size_t factsAtReadLimit)
+    : state_(std::make_unique<State>(directory, options, factsAtReadLimit))
 {
     state_->read();
     state_->sort();
@@ -451,7 +466,7 @@ bool DirectoryListing::next(platform::DirectoryEntry& entry)
         entry.size = item.bytes();
         entry.lastWriteTime = item.seconds();
         if (item.atBound())
-            platform::readEntryFacts(entry);
+            platform::readEntryFacts(s.directory, entry);
         return true;
     }
     const bool facts = needsFacts(s.options);
@@ -462,12 +477,22 @@ bool DirectoryListing::next(platform::DirectoryEntry& entry)
         entry.isLink = false;
         entry.size = 0;
         entry.lastWriteTime = 0;
-        if (facts && !platform::readEntryFacts(entry))
+        if (facts && !platform::readEntryFacts(s.directory, entry))
             continue;  // Gone since the directory was read.
         entry.isLink = false;
         return true;
     }
     return false;
+}
+
+bool DirectoryListing::outputNamePresent() const
+{
+    return state_->outputNamePresent;
+}
+
+const std::vector<std::string>& DirectoryListing::temporaryNames() const
+{
+    return state_->temporaryNames;
 }
 
 std::vector<std::string> DirectoryListing::subdirectories()

@@ -21,12 +21,12 @@ inline constexpr std::size_t kFactsAtReadLimit = 4864 * 1024 / 24;
 
 class DirectoryListing {
 public:
-    // Reads the current directory once, keeping only the names it shows or
-    // enters. With `indexFileHere`, the index file being written lies in
-    // this directory and counts as a match of the masks even while it does
-    // not exist yet.
-    explicit DirectoryListing(const IndexOptions& options, bool indexFileHere = false,
-                              std::size_t factsAtReadLimit = kFactsAtReadLimit);
+    // Reads `directory` once, keeping only the names it shows or enters.
+    // With `indexFileHere`, the index file being written lies in this
+    // directory and counts as a match of the masks even while it does not
+    // exist yet. The handle must outlive the listing.
+    DirectoryListing(const platform::DirectoryHandle& directory, const IndexOptions& options,
+                     bool indexFileHere = false, std::size_t factsAtReadLimit = kFactsAtReadLimit);
     ~DirectoryListing();
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;
@@ -49,6 +49,13 @@ public:
     // subdirectory, whether a mask shows it or not, never a link, nor one
     // excluded or hidden. Empty in a run that is not recursive.
     std::vector<std::string> subdirectories();
+
+    // Whether a name equal to options.outputName is in the directory.
+    bool outputNamePresent() const;
+
+    // The names of output streams' temporary files found (never shown nor
+    // entered, whoever left them).
+    const std::vector<std::string>& temporaryNames() const;
 
 private:
     struct State;

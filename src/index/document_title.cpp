@@ -26,9 +26,10 @@ std::optional<std::string_view> extractTitle(std::string_view bytesRead)
     return title;
 }
 
-std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer, const std::string& top)
+std::optional<std::string_view> readDocumentTitle(const platform::DirectoryHandle& directory, const std::string& name,
+                                                  TitleBuffer& buffer, const platform::LinkBoundary& boundary)
 {
-    const auto count = platform::readFileStart(name, buffer.data(), buffer.size(), top);
+    const auto count = platform::readFileStart(directory, name, buffer.data(), buffer.size(), boundary);
     return extractTitle(std::string_view(buffer.data(), count));
 }
 

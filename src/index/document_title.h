@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace quilldex {
 
 // How many bytes from the start of a file are searched for its title.
@@ -22,13 +24,12 @@ std::optional<std::string_view> extractTitle(std::string_view bytesRead);
 // The first bytes of a document, read to find its title.
 using TitleBuffer = std::array<char, kTitleReadSize>;
 
-// The title of the regular file `name` in the current directory, read into
-// `buffer` from the file's first bytes (the title points into it); nothing
-// when it has none or cannot be read (a directory, a FIFO or a device is
-// never read, nor a link that leads out of `top`, the top directory of the
-// run; empty: the current directory). The buffer is the caller's, so a row
-// costs no allocation.
-std::optional<std::string_view> readDocumentTitle(const std::string& name, TitleBuffer& buffer,
-                                                  const std::string& top = {});
+// The title of the regular file `name` of `directory`, read into `buffer`
+// from the file's first bytes (the title points into it); nothing when it
+// has none or cannot be read (a directory, a FIFO or a device is never
+// read, nor a link that leads out of `boundary`). The buffer is the
+// caller's, so a row costs no allocation.
+std::optional<std::string_view> readDocumentTitle(const platform::DirectoryHandle& directory, const std::string& name,
+                                                  TitleBuffer& buffer, const platform::LinkBoundary& boundary = {});
 
 }  // namespace quilldex

@@ -1,15 +1,33 @@
-// Single and recursive export runs.
+// Single and recursive export runs. The recursive run is a walk of the tree
+// by directory handles, by one or more jobs.
+//
+// The walk keeps a stack of directories still to enter, each named by its
+// parent and its name. A job takes the last one pushed, opens it through
+// its parent's handle, indexes it, and pushes its subdirectories in reverse
+// name order; so one job walks depth first in name order, and several jobs
+// walk the same way, each taking the next directory. A directory's handle
+// is kept open while subdirectories of it wait to be opened, up to a budget
+// of descriptors; past it a handle is closed and opened again from the top
+// when needed, by names, checking at each step that every directory is
+// still the one the walk listed. Reports are sorted into the order one job
+// gives, so that output does not depend on the number of jobs.
 #include "index/export_runs.h"
 
-#include <array>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
+#include "index/directory_index.h"
 #include "index/directory_listing.h"
 #include "index/index_writer.h"
+#include "index/listing_order.h"
+#include "index/message_text.h"
 #include "platform/platform.h"
-#include "version.h"
 
 namespace quilldex {
 
@@ -21,200 +39,347 @@ void setReason(std::string* reason, const std::string& text)
         *reason = text;
 }
 
-// A path for a message: one longer than 200 characters keeps its start and
-// its end, joined by "...", so that a line stays readable.
-std::string shortened(std::string path)
+std::int64_t nowSeconds()
 {
-    constexpr std::size_t kLongest = 200;
-    if (path.size() <= kLongest)
-        return path;
-    constexpr std::size_t kKept = (kLongest - 3) / 2;
-    return path.substr(0, kKept) + "..." + path.substr(path.size() - kKept);
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
-// "call(path): reason" with the stream's path replaced by `path`.
-std::string renamed(const std::string& error, const std::string& streamPath, const std::string& path)
-{
-    const std::string from = "(" + streamPath + "):";
-    const auto at = error.find(from);
-    if (at == std::string::npos)
-        return error;
-    return error.substr(0, at) + "(" + shortened(path) + "):" + error.substr(at + from.size());
-}
-
-// A directory of the walk that has subdirectories still to visit.
-struct Frame {
+// A directory of the walk that has been indexed and has subdirectories.
+struct Node {
+    std::shared_ptr<Node> parent;
+    std::string name;  // as entered from its parent; "" for the top
     platform::DirectoryIdentity identity;
-    std::string name;  // as entered from its parent
-    std::size_t placeLength = 0;
-    std::vector<std::string> subdirectories;
-    std::size_t next = 0;
-    // Held at a few depths (0, 1, 2, 4, 8, ...): the way back when ".." no
-    // longer leads to the directory the walk came from.
-    std::unique_ptr<platform::SavedDirectory> held;
-};
 
-bool holdsAtDepth(std::size_t depth)
-{
-    return (depth & (depth - 1)) == 0;
-}
+    std::mutex lock;
+    // Held while subdirectories wait to be opened (and always for the top).
+    platform::DirectoryHandle handle;
+    std::size_t waiting = 0;
+    // Reopening it failed: it was moved or removed meanwhile.
+    bool lost = false;
 
-enum class Outcome { Written, Kept, Failed };
-
-// Everything one recursive run keeps while it walks the tree.
-struct Walk {
-    const IndexOptions& options;
-    const ProgressCallback& progress;
-    RunReport& report;
-    RecursiveProgress counts;
-    // Every directory indexed so far, so that no link, junction or bind
-    // mount can make the walk index a directory twice or loop.
-    std::set<platform::DirectoryIdentity> visited;
-    std::vector<Frame> stack;
-    // The current directory's place; its path grows and shrinks with the
-    // walk instead of being copied for each directory.
-    DirectoryPlace place;
-    std::string problem;
-
-    // The current directory relative to the top ("." for the top).
-    std::string directoryPath() const
+    // The directory's path from the top: "." for the top, else "a/b".
+    std::string pathFromTop() const
     {
-        return place.path.size() <= 1 ? std::string(".") : place.path.substr(1, place.path.size() - 2);
+        std::vector<const Node*> chain;
+        for (const Node* node = this; node->parent; node = node->parent.get())
+            chain.push_back(node);
+        if (chain.empty())
+            return ".";
+        std::string path;
+        for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+            if (!path.empty())
+                path += '/';
+            path += (*at)->name;
+        }
+        return path;
     }
-    std::string indexPath() const { return place.path.substr(1) + options.outputName; }
 };
 
-// Whether the file of the index name here was written by this program (or
-// there is none), so that it may be replaced.
-bool mayReplace(const std::string& name)
+struct Task {
+    std::shared_ptr<Node> parent;
+    std::string name;
+};
+
+std::string joined(const std::string& directory, const std::string& name)
 {
-    // A page closes its document after the credit line, within a few
-    // kilobytes.
-    std::array<char, 4096> end;
-    const auto count = platform::readFileEnd(name, end.data(), end.size());
-    if (!count || *count == 0)
-        return true;
-    std::array<char, 1024> start;
-    const std::size_t startCount = platform::readFileStart(name, start.data(), start.size());
-    return writtenByThisProgram(std::string_view(start.data(), startCount), std::string_view(end.data(), *count));
+    return directory == "." ? name : directory + "/" + name;
 }
 
-// Writes (or, for a check, compares) the index of the current directory and
-// hands back the subdirectories to enter, from the same listing.
-Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
+// Orders paths as the walk of one job meets them: component by component,
+// each in the name order, a directory before what lies below it.
+bool walkedBefore(std::string_view a, std::string_view b)
 {
-    const IndexOptions& options = walk.options;
-    if (const std::string unreadable = platform::currentDirectoryUnreadable(); !unreadable.empty()) {
-        walk.problem = "opendir(" + shortened(walk.directoryPath()) + "): " + unreadable;
-        return Outcome::Failed;
+    if (a == ".")
+        return b != ".";
+    if (b == ".")
+        return false;
+    for (;;) {
+        const auto aEnd = a.find('/');
+        const auto bEnd = b.find('/');
+        const std::string_view aName = a.substr(0, aEnd);
+        const std::string_view bName = b.substr(0, bEnd);
+        if (aName != bName)
+            return listsBefore(aName, bName);
+        if (aEnd == std::string_view::npos || bEnd == std::string_view::npos)
+            return aEnd == std::string_view::npos && bEnd != std::string_view::npos;
+        a.remove_prefix(aEnd + 1);
+        b.remove_prefix(bEnd + 1);
     }
-    if (options.keepForeignFiles && !options.checkOnly && !mayReplace(options.outputName)) {
-        walk.problem =
-            "replace(" + shortened(walk.indexPath()) + "): kept, not written by this program (--force replaces it)";
-        DirectoryListing listing(options, true);
-        subdirectories = listing.subdirectories();
-        return Outcome::Kept;
-    }
-    platform::OutputStream stream;
-    // An index file is never written through a link planted in the tree.
-    const bool opened = options.checkOnly ? stream.openComparison(options.outputName)
-                                          : stream.open(options.outputName, platform::FollowLinks::No);
-    if (!opened) {
-        walk.problem = renamed(stream.error(), options.outputName, walk.indexPath());
-        return Outcome::Failed;
-    }
-    DirectoryListing listing(options, true);
-    if (const std::string& failure = listing.readError(); !failure.empty()) {
-        // An index of part of the directory would pass for the whole.
-        stream.abandon();
-        walk.problem = "readdir(" + shortened(walk.directoryPath()) + "): " + failure;
-        return Outcome::Failed;
-    }
-    walk.counts.entries += writeIndex(stream, options, listing, walk.place);
-    subdirectories = listing.subdirectories();
-    if (!stream.close()) {
-        walk.problem = renamed(stream.error(), options.outputName, walk.indexPath());
-        return Outcome::Failed;
-    }
-    if (options.checkOnly && stream.changed())
-        walk.report.stale.push_back(walk.indexPath());
-    ++walk.counts.directories;
-    if (walk.progress)
-        walk.progress(walk.counts);
-    return Outcome::Written;
 }
 
-// Makes the directory of the last frame current again. ".." leads there
-// unless a directory on the way was moved or removed; then the walk goes
-// back from the nearest held directory by name, checking each step, and a
-// directory it cannot reach again is given up with what it had left.
-// False when not even the top can be reached.
-bool returnToLastFrame(Walk& walk)
+// A report line with the directory it is about.
+struct Line {
+    std::string directory;
+    std::string text;
+};
+
+class TreeWalk {
+public:
+    TreeWalk(const IndexOptions& options, const ProgressCallback& progress) : options_(options), progress_(progress)
+    {
+        jobs_ = options.jobs != 0 ? options.jobs : defaultJobs();
+        // Each job holds up to four descriptors of its own (the directory,
+        // the index there now, its temporary file, a file read for its
+        // title); held directories get half of what is left.
+        const std::size_t limit = platform::descriptorLimit();
+        const std::size_t reserved = 16 + 4 * std::size_t{jobs_};
+        budget_ = limit > reserved ? std::max<std::size_t>((limit - reserved) / 2, 2) : 2;
+    }
+
+    bool run(std::string* reason, RunReport& report);
+
+private:
+    void work();
+    void visit(Task task);
+    bool startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
+                        const std::string& name, const std::string& path);
+    platform::DirectoryHandle reopen(const Node& node);
+    void problem(const std::string& directory, std::string text);
+    void count(const DirectoryIndexResult& result, const std::string& path);
+
+    const IndexOptions& options_;
+    const ProgressCallback& progress_;
+    unsigned jobs_ = 1;
+    std::size_t budget_ = 2;
+    std::int64_t runStart_ = nowSeconds();
+    std::shared_ptr<Node> top_;
+    platform::DirectoryIdentity topIdentity_;
+
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::vector<Task> stack_;
+    std::size_t busy_ = 0;
+    std::set<platform::DirectoryIdentity> visited_;
+    std::size_t heldHandles_ = 0;
+    std::vector<Line> problems_;
+    std::vector<Line> notes_;
+    std::vector<Line> stale_;
+
+    std::mutex progressLock_;
+    RecursiveProgress counts_;
+};
+
+void TreeWalk::problem(const std::string& directory, std::string text)
 {
-    if (platform::setCurrentDirectory("..") && platform::currentDirectoryIdentity() == walk.stack.back().identity)
+    const std::lock_guard guard(lock_);
+    problems_.push_back({directory, std::move(text)});
+}
+
+void TreeWalk::count(const DirectoryIndexResult& result, const std::string& path)
+{
+    const std::lock_guard guard(progressLock_);
+    switch (result.outcome) {
+    case IndexOutcome::Written:
+        ++counts_.written;
+        break;
+    case IndexOutcome::Unchanged:
+        ++counts_.unchanged;
+        break;
+    case IndexOutcome::Kept:
+        ++counts_.kept;
+        break;
+    case IndexOutcome::Failed:
+        ++counts_.failed;
+        return;
+    }
+    ++counts_.directories;
+    counts_.entries += result.rows;
+    counts_.directory = path;
+    if (progress_)
+        progress_(counts_);
+    counts_.directory = {};
+}
+
+// Indexes the directory just opened and queues its subdirectories. False
+// when its index failed.
+bool TreeWalk::startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
+                              const std::string& name, const std::string& path)
+{
+    DirectoryPlace place;
+    if (options_.form != OutputForm::Fragment)
+        place.path = path == "." ? "/" : "/" + path + "/";
+    const std::string fromTop = path == "." ? std::string() : path + "/";
+    place.boundary.top = top_ ? &top_->handle : &directory;
+    place.boundary.pathFromTop = fromTop;
+    DirectoryIndexResult result = indexDirectory(directory, options_, place, path, runStart_);
+    count(result, path);
+    if (result.outcome == IndexOutcome::Failed) {
+        problem(path, std::move(result.message));
+        return false;
+    }
+    if (result.outcome == IndexOutcome::Kept) {
+        const std::lock_guard guard(lock_);
+        notes_.push_back({path, std::move(result.message)});
+    }
+    if (options_.checkOnly && result.outcome == IndexOutcome::Written) {
+        const std::lock_guard guard(lock_);
+        stale_.push_back({path, joined(path, options_.outputName)});
+    }
+    if (result.subdirectories.empty() && parent)
         return true;
-    std::size_t base = walk.stack.size() - 1;
-    while (!(walk.stack[base].held && walk.stack[base].held->valid())) {
-        if (base == 0)
-            return false;
-        --base;
+
+    auto node = std::make_shared<Node>();
+    node->parent = parent;
+    node->name = name;
+    node->identity = directory.identity();
+    node->waiting = result.subdirectories.size();
+    const std::lock_guard guard(lock_);
+    if (!parent || heldHandles_ < budget_) {
+        node->handle = std::move(directory);
+        ++heldHandles_;
     }
-    // Gives up the frames from `first` on, naming the first of them.
-    const auto giveUpFrom = [&walk](std::size_t first) {
-        walk.place.path.resize(walk.stack[first].placeLength);
-        walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
-                                       "): moved or removed while its subdirectories were indexed");
-        walk.stack.resize(first);
-        walk.place.path.resize(walk.stack.back().placeLength);
-    };
-    if (!walk.stack[base].held->restore() || platform::currentDirectoryIdentity() != walk.stack[base].identity) {
-        if (base == 0)
-            return false;
-        giveUpFrom(base);
-        return returnToLastFrame(walk);
-    }
-    for (std::size_t i = base + 1; i < walk.stack.size(); ++i) {
-        const auto identity = platform::enterSubdirectory(walk.stack[i].name);
-        if (identity != walk.stack[i].identity) {
-            giveUpFrom(i);
-            // Having entered something else of that name, the walk goes back
-            // to where it entered it from, which the loop reached just before.
-            return identity ? returnToLastFrame(walk) : true;
-        }
-    }
+    if (!parent)
+        top_ = node;
+    // Pushed in reverse, so that the first name is taken first.
+    for (auto at = result.subdirectories.rbegin(); at != result.subdirectories.rend(); ++at)
+        stack_.push_back({node, std::move(*at)});
+    ready_.notify_all();
     return true;
 }
 
-// Goes back up to the directory of the last frame; false, with the reason,
-// when even the top cannot be reached.
-bool goBack(Walk& walk, std::string* reason)
+// Opens `node` again from the top, by the names the walk entered, checking
+// that each directory on the way is still the one it indexed.
+platform::DirectoryHandle TreeWalk::reopen(const Node& node)
 {
-    walk.place.path.resize(walk.stack.back().placeLength);
-    if (returnToLastFrame(walk))
-        return true;
-    setReason(reason, "chdir(" + shortened(walk.directoryPath()) + "): the way back to the top of the run was lost");
-    return false;
+    std::vector<const Node*> chain;
+    for (const Node* at = &node; at->parent; at = at->parent.get())
+        chain.push_back(at);
+    const platform::DirectoryHandle* from = &top_->handle;
+    platform::DirectoryHandle current;
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        platform::DirectoryHandle next = from->openSubdirectory((*at)->name);
+        if (!next.valid() || !(next.identity() == (*at)->identity))
+            return {};
+        current = std::move(next);
+        from = &current;
+    }
+    return current;
+}
+
+void TreeWalk::visit(Task task)
+{
+    Node& parent = *task.parent;
+    const std::string parentPath = parent.pathFromTop();
+    const std::string path = joined(parentPath, task.name);
+    platform::DirectoryHandle directory;
+    std::string failure;
+    {
+        const std::lock_guard guard(parent.lock);
+        if (!parent.handle.valid() && !parent.lost) {
+            parent.handle = reopen(parent);
+            if (parent.handle.valid()) {
+                const std::lock_guard walkGuard(lock_);
+                ++heldHandles_;
+            } else {
+                parent.lost = true;
+                problem(parentPath, "open(" + shortened(lineSafe(parentPath)) +
+                                        "): moved or removed while its subdirectories were indexed");
+            }
+        }
+        if (parent.handle.valid()) {
+            directory = parent.handle.openSubdirectory(task.name);
+            if (!directory.valid())
+                failure = platform::lastErrorText();
+        }
+        // The top stays open: every reopening starts there.
+        if (--parent.waiting == 0 && parent.parent && parent.handle.valid()) {
+            parent.handle = {};
+            const std::lock_guard walkGuard(lock_);
+            --heldHandles_;
+        }
+    }
+    if (!directory.valid()) {
+        if (!failure.empty())
+            problem(path, "open(" + shortened(lineSafe(path)) + "): " + failure);
+        return;
+    }
+    if (options_.oneFileSystem) {
+        const platform::DirectoryIdentity identity = directory.identityWithMount();
+        if (identity.device != topIdentity_.device || identity.mount != topIdentity_.mount)
+            return;
+    }
+    {
+        const std::lock_guard guard(lock_);
+        if (!visited_.insert(directory.identity()).second)
+            return;
+    }
+    startDirectory(std::move(directory), task.parent, task.name, path);
+}
+
+void TreeWalk::work()
+{
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock guard(lock_);
+            ready_.wait(guard, [this] { return !stack_.empty() || busy_ == 0; });
+            if (stack_.empty())
+                return;
+            task = std::move(stack_.back());
+            stack_.pop_back();
+            ++busy_;
+        }
+        visit(std::move(task));
+        {
+            const std::lock_guard guard(lock_);
+            if (--busy_ == 0 && stack_.empty())
+                ready_.notify_all();
+        }
+    }
+}
+
+bool TreeWalk::run(std::string* reason, RunReport& report)
+{
+    const std::string where = options_.directory.empty() ? std::string(".") : options_.directory;
+    platform::DirectoryHandle top = platform::DirectoryHandle::open(where);
+    if (!top.valid()) {
+        setReason(reason, "open(" + shortened(lineSafe(where)) + "): " + platform::lastErrorText());
+        return false;
+    }
+    topIdentity_ = options_.oneFileSystem ? top.identityWithMount() : top.identity();
+    visited_.insert(topIdentity_);
+    if (!startDirectory(std::move(top), nullptr, "", ".")) {
+        setReason(reason, problems_.front().text);
+        return false;
+    }
+    if (top_ && !stack_.empty()) {
+        std::vector<std::thread> helpers;
+        for (unsigned i = 1; i < jobs_; ++i)
+            helpers.emplace_back([this] { work(); });
+        work();
+        for (auto& helper : helpers)
+            helper.join();
+    }
+    const auto sorted = [](std::vector<Line>& lines, std::vector<std::string>& into) {
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const Line& a, const Line& b) { return walkedBefore(a.directory, b.directory); });
+        for (Line& line : lines)
+            into.push_back(std::move(line.text));
+    };
+    sorted(problems_, report.problems);
+    sorted(notes_, report.notes);
+    sorted(stale_, report.stale);
+    return true;
 }
 
 }  // namespace
 
-bool writtenByThisProgram(std::string_view fileStart, std::string_view fileEnd)
+unsigned defaultJobs()
 {
-    // The credit line of an HTML index of any version, at its end (a page
-    // closes its document after it), or a data form's generator field.
-    constexpr std::string_view kCredit = "\">" QUILLDEX_PRODUCT_NAME " ";
-    const auto credit = fileEnd.rfind(kCredit);
-    if (credit != std::string_view::npos && fileEnd.find("</a></p>", credit) != std::string_view::npos)
-        return true;
-    constexpr std::string_view kGenerator = "\"generator\": \"" QUILLDEX_PRODUCT_NAME " ";
-    return fileStart.find(kGenerator) != std::string_view::npos;
+    // Most of a directory's time is spent waiting for the file system (on
+    // a network file system, a round trip per call), not computing, so a
+    // few jobs per core keep both the cores and the file system busy.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::clamp(4 * cores, 4u, 32u);
 }
 
 bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason, RunReport* report)
 {
     const std::string where = options.directory.empty() ? std::string(".") : options.directory;
-    if (const std::string unreadable = platform::currentDirectoryUnreadable(); !unreadable.empty()) {
-        setReason(reason, "opendir(" + shortened(where) + "): " + unreadable);
+    const platform::DirectoryHandle directory = platform::DirectoryHandle::open(where);
+    if (!directory.valid()) {
+        setReason(reason, "open(" + shortened(lineSafe(where)) + "): " + platform::lastErrorText());
         return false;
     }
     platform::OutputStream stream;
@@ -234,17 +399,20 @@ bool exportSingle(const std::string& outputPath, const IndexOptions& options, st
     bool indexFileHere = false;
     if (outputPath != "-") {
         const auto separator = outputPath.find_last_of(platform::kPathSeparators);
-        const std::string directory = separator == std::string::npos ? "." : outputPath.substr(0, separator + 1);
-        const auto identity = platform::directoryIdentity(directory);
-        indexFileHere = identity && identity == platform::currentDirectoryIdentity();
+        const std::string parent = separator == std::string::npos ? "." : outputPath.substr(0, separator + 1);
+        const platform::DirectoryHandle outputDirectory = platform::DirectoryHandle::open(parent);
+        indexFileHere = outputDirectory.valid() && outputDirectory.identity() == directory.identity();
     }
-    DirectoryListing listing(options, indexFileHere);
+    DirectoryListing listing(directory, options, indexFileHere);
     if (const std::string& failure = listing.readError(); !failure.empty()) {
         stream.abandon();
-        setReason(reason, "readdir(" + shortened(where) + "): " + failure);
+        setReason(reason, "readdir(" + shortened(lineSafe(where)) + "): " + failure);
         return false;
     }
-    writeIndex(stream, options, listing, DirectoryPlace{});
+    DirectoryPlace place;
+    place.directory = &directory;
+    place.boundary.top = &directory;
+    writeIndex(stream, options, listing, place);
     if (!stream.close()) {
         setReason(reason, stream.error());
         return false;
@@ -258,71 +426,8 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
                      RunReport* report)
 {
     RunReport ignored;
-    Walk walk{options, progress, report != nullptr ? *report : ignored, {}, {}, {}, {}, {}};
-    const auto topIdentity = platform::currentDirectoryIdentity();
-    auto top = std::make_unique<platform::SavedDirectory>();
-    if (!topIdentity || !top->valid()) {
-        setReason(reason, "open(.): " + platform::lastErrorText());
-        return false;
-    }
-    walk.visited.insert(*topIdentity);
-
-    std::vector<std::string> subdirectories;
-    if (indexHere(walk, subdirectories) == Outcome::Failed) {
-        setReason(reason, walk.problem);
-        return false;
-    }
-    if (!walk.problem.empty())
-        walk.report.problems.push_back(walk.problem);
-    walk.stack.push_back(Frame{*topIdentity, {}, walk.place.path.size(), std::move(subdirectories), 0, std::move(top)});
-
-    while (!walk.stack.empty()) {
-        Frame& frame = walk.stack.back();
-        if (frame.next == frame.subdirectories.size()) {
-            std::unique_ptr<platform::SavedDirectory> held = std::move(frame.held);
-            walk.stack.pop_back();
-            if (walk.stack.empty()) {
-                // Back at the top, where the run started.
-                if (!held->restore()) {
-                    setReason(reason, "chdir(.): " + platform::lastErrorText());
-                    return false;
-                }
-                break;
-            }
-            if (!goBack(walk, reason))
-                return false;
-            continue;
-        }
-        const std::string name = frame.subdirectories[frame.next++];
-        const auto identity = platform::enterSubdirectory(name);
-        walk.place.path += name;
-        walk.place.path += '/';
-        if (!identity) {
-            walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
-                                           "): " + platform::lastErrorText());
-            walk.place.path.resize(frame.placeLength);
-            continue;
-        }
-        const bool otherFileSystem =
-            options.oneFileSystem && (identity->device != topIdentity->device || identity->mount != topIdentity->mount);
-        Outcome outcome = Outcome::Failed;
-        walk.problem.clear();
-        if (!otherFileSystem && walk.visited.insert(*identity).second)
-            outcome = indexHere(walk, subdirectories);
-        if (!walk.problem.empty())
-            walk.report.problems.push_back(walk.problem);
-        if (outcome == Outcome::Failed) {
-            // Passed over with everything below it.
-            if (!goBack(walk, reason))
-                return false;
-            continue;
-        }
-        const std::size_t depth = walk.stack.size();
-        walk.stack.push_back(Frame{*identity, name, walk.place.path.size(), std::move(subdirectories), 0,
-                                   holdsAtDepth(depth) ? std::make_unique<platform::SavedDirectory>() : nullptr});
-        subdirectories.clear();
-    }
-    return true;
+    TreeWalk walk(options, progress);
+    return walk.run(reason, report != nullptr ? *report : ignored);
 }
 
 }  // namespace quilldex

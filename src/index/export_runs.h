@@ -1,5 +1,7 @@
-// Export runs: one index of the current directory, or one index in every
-// directory of the tree below it.
+// Export runs: one index of a directory, or one index in every directory of
+// the tree below it. A run is given its directory by the options (opened
+// once, at its start) and never changes or depends on the process's current
+// directory.
 #pragma once
 
 #include <cstddef>
@@ -9,20 +11,28 @@
 #include <vector>
 
 #include "index/index_options.h"
+#include "platform/platform.h"
 
 namespace quilldex {
 
-// What a run met besides success. Paths are relative to the directory the
-// run started in ("." for that directory itself).
+// What a run met besides success. Paths are relative to the top of the run
+// ("." for the top itself); in the messages with control bytes shown as
+// "\xNN" so that each line is one path (stale paths are given as they are). A recursive run gives every list in the order of
+// the walk with one job (depth first, each directory's names in name
+// order), however many jobs it ran.
 struct RunReport {
-    // One line per directory that could not be listed, entered or written,
-    // or whose index was kept: "call(path): reason".
+    // Failures: one line per directory that could not be opened, listed or
+    // written: "call(path): reason".
     std::vector<std::string> problems;
-    // For a check: the index files that are missing or would change.
+    // Notes that change nothing of the outcome: index-named files this
+    // program did not write, kept: "kept(path): not written by this program;
+    // --force replaces it".
+    std::vector<std::string> notes;
+    // For a check: the index files that a run would write or replace.
     std::vector<std::string> stale;
 };
 
-// Writes the index of the current directory to `outputPath` ("-" is the
+// Writes the index of `options.directory` to `outputPath` ("-" is the
 // standard output). False when the file cannot be created or any write to
 // it fails; `reason`, when given, then tells why ("call(path): reason").
 // With options.checkOnly, writes nothing and adds `outputPath` to
@@ -30,33 +40,39 @@ struct RunReport {
 bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr,
                   RunReport* report = nullptr);
 
-// How far a recursive run has come.
+// How far a recursive run has come, summed over its jobs.
 struct RecursiveProgress {
     std::size_t directories = 0;
     std::size_t entries = 0;
+    // Index files written, found unchanged, kept (not this program's), and
+    // directories that failed.
+    std::size_t written = 0;
+    std::size_t unchanged = 0;
+    std::size_t kept = 0;
+    std::size_t failed = 0;
+    // The directory just indexed, from the top ("." for the top).
+    std::string_view directory;
 };
-// Called after each directory's index has been written, with that
-// directory current.
+// Called after each directory's index has been written (or found up to
+// date, or kept), one call at a time whatever the number of jobs.
 using ProgressCallback = std::function<void(const RecursiveProgress&)>;
 
-// Writes an index named `options.outputName` into the current directory and
-// into every directory below it, depth first, each directory's index before
-// those of its subdirectories. The walk keeps its own stack, so the depth
-// of the tree is bounded by memory only. Subdirectories reached through
-// links and ones already visited are passed over; a directory that cannot
-// be listed, entered or written is passed over with everything below it and
-// reported in `report`; so is, with options.keepForeignFiles, a file of the
-// index name this program did not write, which is kept while the walk goes
-// on below it. With options.oneFileSystem, directories on another device
-// than the top are listed but not entered. False only when the top index
-// fails (or the walk could not return to the top). The current directory is
-// the same at the end as at the start.
+// Writes an index named `options.outputName` into `options.directory` and
+// into every directory below it, each directory's index before those of
+// its subdirectories; up to options.jobs directories at a time. The walk
+// keeps its own stack, so the depth of the tree is bounded by memory only,
+// and holds a bounded number of directories open. Subdirectories reached
+// through links and ones already visited are passed over; a directory that
+// cannot be opened, listed or written is passed over with everything below
+// it and reported in `report`; with options.keepForeignFiles, a file of the
+// index name this program did not write is kept, noted, and the walk goes
+// on below it. With options.oneFileSystem, directories on another file
+// system than the top are listed but not entered. False only when the top
+// index fails.
 bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {}, std::string* reason = nullptr,
                      RunReport* report = nullptr);
 
-// Whether a file, by its first and its last bytes, is an index this
-// program wrote (the credit line that ends an HTML index, or the generator
-// field that opens a data form), so that a recursive run may replace it.
-bool writtenByThisProgram(std::string_view fileStart, std::string_view fileEnd);
+// The number of jobs a run takes when none is asked for: see index_options.h.
+unsigned defaultJobs();
 
 }  // namespace quilldex

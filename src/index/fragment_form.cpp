@@ -39,12 +39,12 @@ public:
         stream.write(kRowEnd);
     }
 
-    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                  const IndexOptions& options) override
+    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                  EntryTitle title) override
     {
         stream.write(kRowStart);
         stream.write(kCellStart);
-        writeNameCell(stream, entry, options);
+        writeNameCell(stream, entry, options, title);
         stream.write(kCellEnd);
         writeFactCells(stream, entry, options);
         stream.write(kRowEnd);

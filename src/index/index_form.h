@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "index/index_options.h"
 #include "platform/platform.h"
@@ -14,10 +16,17 @@
 namespace quilldex {
 
 // Where the listed directory lies in the run: its path from the top of the
-// run, "/" for the top itself and "/docs/deep/" below it.
+// run, "/" for the top itself and "/docs/deep/" below it; and the directory
+// itself, whose files' titles are read, with the bounds a link read for a
+// title must stay in.
 struct DirectoryPlace {
     std::string path = "/";
+    const platform::DirectoryHandle* directory = nullptr;
+    platform::LinkBoundary boundary;
 };
+
+// The title of an entry's document, where titles are read and it has one.
+using EntryTitle = std::optional<std::string_view>;
 
 // What the rows of one index held, for a footer that sums them up.
 struct ListingTotals {
@@ -37,7 +46,7 @@ public:
     virtual void writeHeader(platform::OutputStream& stream, const IndexOptions& options,
                              const DirectoryPlace& place) = 0;
     virtual void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                          const IndexOptions& options) = 0;
+                          const IndexOptions& options, EntryTitle title) = 0;
     virtual void writeFooter(platform::OutputStream& stream, const IndexOptions& options,
                              const ListingTotals& totals) = 0;
 };

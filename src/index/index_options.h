@@ -34,7 +34,7 @@ inline constexpr std::size_t kMaxLinkPrefixLength = 255;
 inline constexpr std::size_t kMaxOutputNameLength = 255;
 
 struct IndexOptions {
-    // Directory to index, absolute. The run expects it to be current.
+    // Directory to index, absolute. The run opens it once, at its start.
     std::string directory;
     // Wildcard mask for the entries listed in each directory.
     std::string fileMask = "*.*";
@@ -60,6 +60,9 @@ struct IndexOptions {
     bool keepForeignFiles = false;
     // A recursive run enters no directory on another device than the top.
     bool oneFileSystem = false;
+    // How many directories a recursive run indexes at once; 0 lets the run
+    // choose (defaultJobs() in export_runs.h).
+    unsigned jobs = 0;
 
     // More masks: an entry is listed when it matches `fileMask` or any of
     // these.

@@ -1,6 +1,7 @@
 // The index of one directory, written in one pass in listing order.
 #include "index/index_writer.h"
 
+#include "index/document_title.h"
 #include "version.h"
 
 namespace quilldex {
@@ -18,8 +19,14 @@ std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& optio
     ListingTotals totals;
     std::size_t rows = 0;
     platform::DirectoryEntry entry;
+    // Filled only when titles are read; the title found points into it.
+    TitleBuffer titleBuffer;
     while (listing.next(entry)) {
-        form->writeRow(stream, entry, options);
+        EntryTitle title;
+        // A directory has no title to read, so it is spared the open call.
+        if (options.readTitles && !entry.isDirectory && place.directory != nullptr)
+            title = readDocumentTitle(*place.directory, entry.name, titleBuffer, place.boundary);
+        form->writeRow(stream, entry, options, title);
         ++rows;
         // The way up is a row but not part of what the directory holds.
         if (entry.name == "..")
@@ -35,10 +42,14 @@ std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& optio
     return rows;
 }
 
-std::size_t writeIndexTable(platform::OutputStream& stream, const IndexOptions& options)
+std::size_t writeIndexTable(platform::OutputStream& stream, const platform::DirectoryHandle& directory,
+                            const IndexOptions& options)
 {
-    DirectoryListing listing(options);
-    return writeIndex(stream, options, listing, DirectoryPlace{});
+    DirectoryListing listing(directory, options);
+    DirectoryPlace place;
+    place.directory = &directory;
+    place.boundary.top = &directory;
+    return writeIndex(stream, options, listing, place);
 }
 
 }  // namespace quilldex

@@ -23,7 +23,8 @@ extern const std::string_view kHomePageUrl;
 std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& options, DirectoryListing& listing,
                        const DirectoryPlace& place);
 
-// Lists the current directory and writes its index, as the top of a run.
-std::size_t writeIndexTable(platform::OutputStream& stream, const IndexOptions& options);
+// Lists `directory` and writes its index, as the top of a run.
+std::size_t writeIndexTable(platform::OutputStream& stream, const platform::DirectoryHandle& directory,
+                            const IndexOptions& options);
 
 }  // namespace quilldex

@@ -26,8 +26,8 @@ public:
         stream.write(text);
     }
 
-    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                  const IndexOptions& options) override
+    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions&,
+                  EntryTitle title) override
     {
         line_.assign(first_ ? "\n" : ",\n");
         first_ = false;
@@ -47,11 +47,9 @@ public:
         line_.append(", \"modified\": \"");
         line_.append(utcTimestamp(entry.lastWriteTime));
         line_.push_back('"');
-        if (options.readTitles && !entry.isDirectory) {
-            if (const auto title = readDocumentTitle(entry.name, titleBuffer_, options.directory)) {
-                line_.append(", \"title\": ");
-                appendJsonString(line_, platform::toUtf8(*title));
-            }
+        if (title) {
+            line_.append(", \"title\": ");
+            appendJsonString(line_, platform::toUtf8(*title));
         }
         line_.push_back('}');
         stream.write(line_);
@@ -66,7 +64,6 @@ private:
     bool first_ = true;
     // Reused from row to row.
     std::string line_;
-    TitleBuffer titleBuffer_;
 };
 
 }  // namespace

@@ -68,15 +68,9 @@ void writeMarkedName(platform::OutputStream& stream, std::string_view name)
 
 }  // namespace
 
-void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options)
+void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                   std::optional<std::string_view> title)
 {
-    // Filled only when titles are on; the title found points into it.
-    TitleBuffer buffer;
-    std::optional<std::string_view> title;
-    // A directory has no title to read, so it is spared the open call.
-    if (options.readTitles && !entry.isDirectory)
-        title = readDocumentTitle(entry.name, buffer, options.directory);
-
     if (options.makeLinks) {
         stream.write("<a href=\"");
         writeLinkPrefix(stream, options.linkPrefix);

@@ -38,7 +38,10 @@ public:
     {
         stream.write("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"");
         stream.write(encodingName_);
-        stream.write("\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
+        // The generator tag tells a later run, even of a page cut short,
+        // that the file is this program's.
+        stream.write("\">\n<meta name=\"generator\" content=\"" QUILLDEX_TITLE "\">\n"
+                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
         stream.write(kTitleStart);
         writeText(stream, place.path);
         stream.write("</title>\n<style>");
@@ -68,8 +71,8 @@ public:
         stream.write("</tr></thead>\n<tbody>\n");
     }
 
-    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                  const IndexOptions& options) override
+    void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                  EntryTitle title) override
     {
         if (entry.name == "..") {
             stream.write("<tr class=\"up\"");
@@ -83,7 +86,7 @@ public:
         stream.write(" data-mtime=\"");
         writeNumber(stream, entry.lastWriteTime);
         stream.write("\"><td>");
-        writeNameCell(stream, entry, options);
+        writeNameCell(stream, entry, options, title);
         stream.write("</td>");
         writeFactCells(stream, entry, options);
         stream.write("</tr>\n");
@@ -194,13 +197,8 @@ private:
     // The name cell's text, as the fragment's (the same link target and the
     // same title or name), under the page's stricter escaping.
     void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                       const IndexOptions& options)
-    {
-        TitleBuffer buffer;
-        std::optional<std::string_view> title;
-        if (options.readTitles && !entry.isDirectory)
-            title = readDocumentTitle(entry.name, buffer, options.directory);
-        if (options.makeLinks) {
+                       const IndexOptions& options, EntryTitle title)
+    {        if (options.makeLinks) {
             stream.write("<a href=\"");
             writeLink(stream, options.linkPrefix, isPagePrefixSafe);
             writeLink(stream, entry.name, isPageLinkSafe);

@@ -81,7 +81,7 @@ bool OutputStream::openIn(const DirectoryHandle& directory, const std::string& n
     files_->name = name;
     if (hint != ExistingFile::Absent)
         files_->existing = detail::openExisting(directory, name, files_->found);
-    if (files_->found == detail::TargetKind::Other && mode == Mode::Replace) {
+    if (files_->found == detail::TargetKind::Other) {
         error_ = "open(" + name + "): not a regular file";
         mode_ = Mode::Closed;
         files_.reset();

@@ -384,6 +384,10 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // its start, before it starts any thread.
 void removeTemporaryFilesOnInterrupt();
 
+// How many descriptors (handles) the process may hold open at once, as the
+// system limits it now; a walk keeps well below it.
+std::size_t descriptorLimit();
+
 // The last system error as text, worded the same on every platform.
 std::string lastErrorText();
 

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -836,6 +837,14 @@ std::optional<std::string> currentDirectory()
 bool setCurrentDirectory(const std::string& path)
 {
     return ::chdir(path.c_str()) == 0;
+}
+
+std::size_t descriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 std::string lastErrorText()

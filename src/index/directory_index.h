@@ -1,0 +1,40 @@
+// The index of one directory within a run: listed once, then written,
+// compared (a check), or kept when the file at its name is another's. A run
+// and a check go through the same steps, so that a check reports exactly
+// what the run would do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index/index_form.h"
+#include "index/index_options.h"
+#include "platform/platform.h"
+
+namespace quilldex {
+
+enum class IndexOutcome {
+    Written,    // the file was written (a check: it would be)
+    Unchanged,  // it already held these bytes
+    Kept,       // another's file stands at the name and stays
+    Failed,     // nothing could be written; the directory's subtree is skipped
+};
+
+struct DirectoryIndexResult {
+    IndexOutcome outcome = IndexOutcome::Failed;
+    std::size_t rows = 0;
+    // The subdirectories to enter (all but when Failed).
+    std::vector<std::string> subdirectories;
+    // Failed: "call(path): reason"; Kept: the note.
+    std::string message;
+};
+
+// Indexes `directory`, lying at `place` in the run (place.path from the
+// top), into its file options.outputName. `runStart` is when the run began
+// (UTC seconds): a temporary file left before it by a killed run is
+// removed. `pathFromTop` names the directory in messages ("." for the top).
+DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
+                                    DirectoryPlace place, const std::string& pathFromTop, std::int64_t runStart);
+
+}  // namespace quilldex
