@@ -17,6 +17,7 @@ _quilldex_cli()
 		DIR*) COMPREPLY=($(compgen -d -- "$cur")) ;;
 		STYLE) COMPREPLY=($(compgen -W 'auto bytes kb mb' -- "$cur")) ;;
 		KEY) COMPREPLY=($(compgen -W 'name natural size time' -- "$cur")) ;;
+		N) ;;
 		esac
 		return
 	fi

@@ -47,14 +47,18 @@ bool isOwn(const IndexOptions& options, ReadStart&& readStart, ReadEnd&& readEnd
 }  // namespace
 
 DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
-                                    DirectoryPlace place, const std::string& pathFromTop, std::int64_t runStart)
+                                    DirectoryPlace place, const std::function<std::string()>& pathFromTop,
+                                    std::int64_t runStart)
 {
     DirectoryIndexResult result;
-    const std::string indexPath = pathFromTop == "." ? options.outputName : pathFromTop + "/" + options.outputName;
+    const auto indexPath = [&] {
+        const std::string path = pathFromTop();
+        return path == "." ? options.outputName : path + "/" + options.outputName;
+    };
     DirectoryListing listing(directory, options, true);
     if (const std::string& failure = listing.readError(); !failure.empty()) {
         // An index of part of the directory would pass for the whole.
-        result.message = "readdir(" + shortened(lineSafe(pathFromTop)) + "): " + failure;
+        result.message = "readdir(" + shortened(lineSafe(pathFromTop())) + "): " + failure;
         return result;
     }
     if (!options.checkOnly) {
@@ -67,7 +71,7 @@ DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, 
     const bool opened = options.checkOnly ? stream.openComparison(directory, options.outputName, hint)
                                           : stream.open(directory, options.outputName, hint);
     if (!opened) {
-        result.message = renamed(stream.error(), options.outputName, indexPath);
+        result.message = renamed(stream.error(), options.outputName, indexPath());
         return result;
     }
     result.subdirectories = listing.subdirectories();
@@ -77,7 +81,7 @@ DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, 
     if (options.keepForeignFiles && foreign) {
         stream.abandon();
         result.outcome = IndexOutcome::Kept;
-        result.message = keptNote(indexPath);
+        result.message = keptNote(indexPath());
         return result;
     }
 
@@ -92,7 +96,7 @@ DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, 
             if (options.keepForeignFiles && !isOwn(options, takenStart, takenEnd)) {
                 stream.abandon();
                 result.outcome = IndexOutcome::Kept;
-                result.message = keptNote(indexPath);
+                result.message = keptNote(indexPath());
                 return result;
             }
             if (stream.replaceTaken()) {
@@ -101,7 +105,7 @@ DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, 
             }
         }
         result.subdirectories.clear();
-        result.message = renamed(stream.error(), options.outputName, indexPath);
+        result.message = renamed(stream.error(), options.outputName, indexPath());
         return result;
     }
     if (!stream.changed()) {
@@ -112,7 +116,7 @@ DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, 
         // The run would have to write here, and could not.
         if (const std::string reason = directory.unwritableReason(); !reason.empty()) {
             result.subdirectories.clear();
-            result.message = "open(" + shortened(lineSafe(indexPath)) + "): " + reason;
+            result.message = "open(" + shortened(lineSafe(indexPath())) + "): " + reason;
             return result;
         }
     }

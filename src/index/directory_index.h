@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,10 @@ struct DirectoryIndexResult {
 // Indexes `directory`, lying at `place` in the run (place.path from the
 // top), into its file options.outputName. `runStart` is when the run began
 // (UTC seconds): a temporary file left before it by a killed run is
-// removed. `pathFromTop` names the directory in messages ("." for the top).
+// removed. `pathFromTop` names the directory in messages ("." for the top);
+// it is asked for only when there is one, since its length is the depth's.
 DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
-                                    DirectoryPlace place, const std::string& pathFromTop, std::int64_t runStart);
+                                    DirectoryPlace place, const std::function<std::string()>& pathFromTop,
+                                    std::int64_t runStart);
 
 }  // namespace quilldex

@@ -58,6 +58,20 @@ struct Node {
     // Reopening it failed: it was moved or removed meanwhile.
     bool lost = false;
 
+    Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    // A chain as deep as the tree would otherwise be released by one
+    // destructor calling the next, as deep as the tree.
+    ~Node()
+    {
+        std::shared_ptr<Node> next = std::move(parent);
+        while (next && next.use_count() == 1) {
+            std::shared_ptr<Node> after = std::move(next->parent);
+            next = std::move(after);
+        }
+    }
+
     // The directory's path from the top: "." for the top, else "a/b".
     std::string pathFromTop() const
     {
@@ -133,10 +147,10 @@ private:
     void work();
     void visit(Task task);
     bool startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
-                        const std::string& name, const std::string& path);
+                        const std::string& name);
     platform::DirectoryHandle reopen(const Node& node);
     void problem(const std::string& directory, std::string text);
-    void count(const DirectoryIndexResult& result, const std::string& path);
+    void count(const DirectoryIndexResult& result, const std::function<std::string()>& path);
 
     const IndexOptions& options_;
     const ProgressCallback& progress_;
@@ -166,7 +180,7 @@ void TreeWalk::problem(const std::string& directory, std::string text)
     problems_.push_back({directory, std::move(text)});
 }
 
-void TreeWalk::count(const DirectoryIndexResult& result, const std::string& path)
+void TreeWalk::count(const DirectoryIndexResult& result, const std::function<std::string()>& path)
 {
     const std::lock_guard guard(progressLock_);
     switch (result.outcome) {
@@ -185,36 +199,49 @@ void TreeWalk::count(const DirectoryIndexResult& result, const std::string& path
     }
     ++counts_.directories;
     counts_.entries += result.rows;
-    counts_.directory = path;
-    if (progress_)
+    if (progress_) {
+        counts_.directory = path;
         progress_(counts_);
-    counts_.directory = {};
+        counts_.directory = nullptr;
+    }
 }
 
 // Indexes the directory just opened and queues its subdirectories. False
-// when its index failed.
+// when its index failed. Its path is built only where it is needed (a
+// message, a page's heading, a link followed for a title): it is as long
+// as the directory is deep.
 bool TreeWalk::startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
-                              const std::string& name, const std::string& path)
+                              const std::string& name)
 {
+    const std::function<std::string()> path = [&] {
+        return parent ? joined(parent->pathFromTop(), name) : std::string(".");
+    };
     DirectoryPlace place;
-    if (options_.form != OutputForm::Fragment)
-        place.path = path == "." ? "/" : "/" + path + "/";
-    const std::string fromTop = path == "." ? std::string() : path + "/";
+    if (options_.form != OutputForm::Fragment) {
+        const std::string fromTop = path();
+        place.path = fromTop == "." ? "/" : "/" + fromTop + "/";
+    }
+    std::string linksFrom;
+    if (options_.readTitles && parent)
+        linksFrom = path() + "/";
     place.boundary.top = top_ ? &top_->handle : &directory;
-    place.boundary.pathFromTop = fromTop;
+    place.boundary.pathFromTop = linksFrom;
     DirectoryIndexResult result = indexDirectory(directory, options_, place, path, runStart_);
     count(result, path);
     if (result.outcome == IndexOutcome::Failed) {
-        problem(path, std::move(result.message));
+        problem(path(), std::move(result.message));
         return false;
     }
     if (result.outcome == IndexOutcome::Kept) {
+        std::string where = path();
         const std::lock_guard guard(lock_);
-        notes_.push_back({path, std::move(result.message)});
+        notes_.push_back({std::move(where), std::move(result.message)});
     }
     if (options_.checkOnly && result.outcome == IndexOutcome::Written) {
+        std::string where = path();
+        std::string file = joined(where, options_.outputName);
         const std::lock_guard guard(lock_);
-        stale_.push_back({path, joined(path, options_.outputName)});
+        stale_.push_back({std::move(where), std::move(file)});
     }
     if (result.subdirectories.empty() && parent)
         return true;
@@ -260,8 +287,7 @@ platform::DirectoryHandle TreeWalk::reopen(const Node& node)
 void TreeWalk::visit(Task task)
 {
     Node& parent = *task.parent;
-    const std::string parentPath = parent.pathFromTop();
-    const std::string path = joined(parentPath, task.name);
+    const auto path = [&] { return joined(parent.pathFromTop(), task.name); };
     platform::DirectoryHandle directory;
     std::string failure;
     {
@@ -273,6 +299,7 @@ void TreeWalk::visit(Task task)
                 ++heldHandles_;
             } else {
                 parent.lost = true;
+                const std::string parentPath = parent.pathFromTop();
                 problem(parentPath, "open(" + shortened(lineSafe(parentPath)) +
                                         "): moved or removed while its subdirectories were indexed");
             }
@@ -290,8 +317,10 @@ void TreeWalk::visit(Task task)
         }
     }
     if (!directory.valid()) {
-        if (!failure.empty())
-            problem(path, "open(" + shortened(lineSafe(path)) + "): " + failure);
+        if (!failure.empty()) {
+            const std::string where = path();
+            problem(where, "open(" + shortened(lineSafe(where)) + "): " + failure);
+        }
         return;
     }
     if (options_.oneFileSystem) {
@@ -304,7 +333,7 @@ void TreeWalk::visit(Task task)
         if (!visited_.insert(directory.identity()).second)
             return;
     }
-    startDirectory(std::move(directory), task.parent, task.name, path);
+    startDirectory(std::move(directory), task.parent, task.name);
 }
 
 void TreeWalk::work()
@@ -339,7 +368,7 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     }
     topIdentity_ = options_.oneFileSystem ? top.identityWithMount() : top.identity();
     visited_.insert(topIdentity_);
-    if (!startDirectory(std::move(top), nullptr, "", ".")) {
+    if (!startDirectory(std::move(top), nullptr, "")) {
         setReason(reason, problems_.front().text);
         return false;
     }

@@ -50,8 +50,10 @@ struct RecursiveProgress {
     std::size_t unchanged = 0;
     std::size_t kept = 0;
     std::size_t failed = 0;
-    // The directory just indexed, from the top ("." for the top).
-    std::string_view directory;
+    // The directory just indexed, from the top ("." for the top). Built on
+    // each call, as long as the directory is deep, so that a caller that
+    // does not ask for it does not pay for it.
+    std::function<std::string()> directory;
 };
 // Called after each directory's index has been written (or found up to
 // date, or kept), one call at a time whatever the number of jobs.

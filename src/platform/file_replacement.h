@@ -42,8 +42,8 @@ private:
 };
 
 // What stands at an output name: nothing, a regular file, one this process
-// may not read, or something else (a link, directory, FIFO, device).
-enum class TargetKind { Absent, Regular, Unreadable, Other };
+// may not read, a directory, or something else (a link, FIFO, device).
+enum class TargetKind { Absent, Regular, Unreadable, Directory, Other };
 
 // Opens the file `name` of `directory` for reading if it is a regular file,
 // never through a link and never blocking; `kind` tells what stands there.

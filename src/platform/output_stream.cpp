@@ -81,8 +81,9 @@ bool OutputStream::openIn(const DirectoryHandle& directory, const std::string& n
     files_->name = name;
     if (hint != ExistingFile::Absent)
         files_->existing = detail::openExisting(directory, name, files_->found);
-    if (files_->found == detail::TargetKind::Other) {
-        error_ = "open(" + name + "): not a regular file";
+    if (files_->found == detail::TargetKind::Other || files_->found == detail::TargetKind::Directory) {
+        error_ = "open(" + name + "): " +
+                 (files_->found == detail::TargetKind::Directory ? std::strerror(EISDIR) : "not a regular file");
         mode_ = Mode::Closed;
         files_.reset();
         return false;

@@ -654,7 +654,7 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
     }
     struct stat status;
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        kind = TargetKind::Other;
+        kind = S_ISDIR(status.st_mode) ? TargetKind::Directory : TargetKind::Other;
         return {};
     }
     kind = TargetKind::Regular;

@@ -108,7 +108,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndNameTheBadValue)
         std::string message;
     } cases[] = {
         {{"--bogus"}, "unknown option: --bogus"},
-        {{"-j"}, "unknown option: -j"},
+        {{"-k"}, "unknown option: -k"},
+        {{"-j", "0"}, "bad number of jobs: 0"},
+        {{"--jobs=many"}, "bad number of jobs: many"},
         {{"-m"}, "option needs a value: -m"},
         {{"--output"}, "option needs a value: --output"},
         {{"-m", std::string(128, 'a')}, "mask longer than 127 characters"},

@@ -31,7 +31,8 @@ namespace fs = std::filesystem;
 // The names a listing shows, in its order, separated by spaces.
 std::string shown(const IndexOptions& options)
 {
-    DirectoryListing listing(options);
+    const auto here = platform::DirectoryHandle::open(".");
+    DirectoryListing listing(here, options);
     std::string names;
     platform::DirectoryEntry entry;
     while (listing.next(entry))
@@ -177,7 +178,8 @@ TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
     for (const std::size_t limit : {std::size_t{0}, std::size_t{100}, kFactsAtReadLimit}) {
         IndexOptions options;
         options.sortKey = SortKey::Natural;
-        DirectoryListing listing(options, false, limit);
+        const auto here = platform::DirectoryHandle::open(".");
+        DirectoryListing listing(here, options, false, limit);
         platform::DirectoryEntry entry;
         int expected = 0;
         while (listing.next(entry)) {
@@ -283,7 +285,7 @@ TEST(DirectoryListing, HiddenEntriesAreLeftOutOnlyWithTheOption)
     EXPECT_EQ(shown(options), all);
     options.skipHidden = true;
     EXPECT_EQ(shown(options), visible);
-    EXPECT_EQ(DirectoryListing(options).subdirectories(), entered);
+    EXPECT_EQ(DirectoryListing(platform::DirectoryHandle::open("."), options).subdirectories(), entered);
     // An exclusion of the dot files keeps the way up.
     options.skipHidden = false;
     options.excludeMasks = {".*"};

@@ -70,7 +70,9 @@ TEST(ExportRecursive, WritesEveryDirectoryDepthFirstParentsFirstAndReturnsToTheT
     const ChangeDirectory inside(tree.path("top"));
 
     std::vector<fs::path> order;
-    ASSERT_TRUE(exportRecursive(recursiveOptions(), [&](const RecursiveProgress&) { order.push_back(here()); }));
+    ASSERT_TRUE(exportRecursive(recursiveOptions(), [&](const RecursiveProgress& progress) {
+        order.push_back(testing::indexedPath(tree.path("top"), progress));
+    }));
     EXPECT_EQ(order,
               (std::vector<fs::path>{tree.path("top"), tree.path("top/a"), tree.path("top/a/b"), tree.path("top/c")}));
     EXPECT_EQ(here(), tree.path("top"));

@@ -249,8 +249,8 @@ TEST(FaultInjection, DirectoriesChangedAfterListingAreSkippedNeverReplaced)
     const auto outsideBefore = snapshot(tree.path("outside"));
 
     std::vector<fs::path> visited;
-    const auto mutate = [&](const RecursiveProgress&) {
-        visited.push_back(here());
+    const auto mutate = [&](const RecursiveProgress& progress) {
+        visited.push_back(testing::indexedPath(tree.path("top"), progress));
         if (visited.size() != 2)
             return;
         fs::remove_all(tree.path("top/b"));
@@ -280,8 +280,8 @@ TEST(FaultInjection, ADirectoryRemovedWhileTheWalkIsInsideItEndsItsSubtreeOnly)
     tree.dir("top/a/c");
     tree.dir("top/d");
     std::vector<fs::path> visited;
-    const auto mutate = [&](const RecursiveProgress&) {
-        visited.push_back(here());
+    const auto mutate = [&](const RecursiveProgress& progress) {
+        visited.push_back(testing::indexedPath(tree.path("top"), progress));
         if (visited.back() == tree.path("top/a/b"))
             fs::remove_all(tree.path("top/a"));
     };
@@ -305,8 +305,8 @@ TEST(FaultInjection, ADirectoryMovedWhileTheWalkIsBelowItNeverLeadsTheWalkOut)
     tree.dir("top/e");
     tree.dir("elsewhere");
     std::vector<fs::path> visited;
-    const auto mutate = [&](const RecursiveProgress&) {
-        visited.push_back(here());
+    const auto mutate = [&](const RecursiveProgress& progress) {
+        visited.push_back(testing::indexedPath(tree.path("top"), progress));
         if (visited.back() == tree.path("top/a/b/c"))
             fs::rename(tree.path("top/a"), tree.path("elsewhere/a"));
     };
@@ -330,8 +330,8 @@ TEST(FaultInjection, ADirectoryReplacedWhileTheWalkIsBelowItIsGivenUpAndNamed)
     tree.dir("top/a/b/c/e");
     tree.dir("top/a/f");
     std::vector<fs::path> visited;
-    const auto mutate = [&](const RecursiveProgress&) {
-        visited.push_back(here());
+    const auto mutate = [&](const RecursiveProgress& progress) {
+        visited.push_back(testing::indexedPath(tree.path("top"), progress));
         if (visited.back() == tree.path("top/a/b/c/d")) {
             fs::remove_all(tree.path("top/a/b/c"));
             tree.dir("top/a/b/c/e");
@@ -347,8 +347,8 @@ TEST(FaultInjection, ADirectoryReplacedWhileTheWalkIsBelowItIsGivenUpAndNamed)
     // or as its subdirectory that is gone (where the removed directory can
     // still be returned to).
     ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_TRUE(report.problems[0] == "chdir(a/b/c): moved or removed while its subdirectories were indexed" ||
-                report.problems[0].starts_with("chdir(a/b/c/e): "))
+    EXPECT_TRUE(report.problems[0] == "open(a/b/c): moved or removed while its subdirectories were indexed" ||
+                report.problems[0].starts_with("open(a/b/c/e): "))
         << report.problems[0];
 }
 
@@ -394,7 +394,9 @@ TEST(FaultInjection, LinkLoopsAndLinksToAncestorsEndWithEachDirectoryIndexedOnce
     IndexOptions options = recursiveOptions();
     options.showSize = true;
     const ChangeDirectory inside(tree.path("top"));
-    ASSERT_TRUE(exportRecursive(options, [&](const RecursiveProgress&) { visited.push_back(here()); }));
+    ASSERT_TRUE(exportRecursive(options, [&](const RecursiveProgress& progress) {
+        visited.push_back(testing::indexedPath(tree.path("top"), progress));
+    }));
 
     EXPECT_EQ(visited, (std::vector<fs::path>{tree.path("top"), tree.path("top/a"), tree.path("top/a/b")}));
     const std::string header = headerRow(true, false, false);

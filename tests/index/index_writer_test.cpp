@@ -150,7 +150,7 @@ TEST_F(IndexWriterTest, TheWriterReturnsTheNumberOfRows)
     const ChangeDirectory inside(listed);
     OutputStream stream;
     ASSERT_TRUE(stream.open(out.string()));
-    EXPECT_EQ(writeIndexTable(stream, nameOnly()), 2u);
+    EXPECT_EQ(writeIndexTable(stream, platform::DirectoryHandle::open("."), nameOnly()), 2u);
     EXPECT_TRUE(stream.close());
 }
 

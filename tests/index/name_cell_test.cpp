@@ -27,9 +27,20 @@ DirectoryEntry dirEntry(std::string name)
     return DirectoryEntry{.name = std::move(name), .isDirectory = true};
 }
 
+// The cell as the writer makes it: the title, where titles are read, from
+// the file of that name in the current directory.
+void writeCell(OutputStream& stream, const DirectoryEntry& entry, const IndexOptions& options)
+{
+    TitleBuffer buffer;
+    std::optional<std::string_view> title;
+    if (options.readTitles && !entry.isDirectory)
+        title = readDocumentTitle(platform::DirectoryHandle::open("."), entry.name, buffer);
+    writeNameCell(stream, entry, options, title);
+}
+
 std::string nameCell(const DirectoryEntry& entry, const IndexOptions& options)
 {
-    return streamed([&](OutputStream& stream) { writeNameCell(stream, entry, options); });
+    return streamed([&](OutputStream& stream) { writeCell(stream, entry, options); });
 }
 
 IndexOptions cellOptions(bool links, bool titles, std::string prefix = {})
@@ -137,7 +148,7 @@ TEST_F(NameCellTest, TitlesDoNotCarryOver)
     const auto options = cellOptions(false, true);
     const auto text = streamed([&](OutputStream& stream) {
         for (const char* name : {"page.html", "empty.html", "page.html", "my file.txt"}) {
-            writeNameCell(stream, fileEntry(name), options);
+            writeCell(stream, fileEntry(name), options);
             stream.write('|');
         }
     });
@@ -178,10 +189,11 @@ TEST(ReadDocumentTitle, RealFiles)
     tree.dir("folder.html");
 
     TitleBuffer buffer;
+    const auto here = platform::DirectoryHandle::open(".");
     for (const auto& c : cases)
-        EXPECT_EQ(readDocumentTitle(c.name, buffer), c.title) << c.name;
-    EXPECT_EQ(readDocumentTitle("folder.html", buffer), std::nullopt);
-    EXPECT_EQ(readDocumentTitle("missing.html", buffer), std::nullopt);
+        EXPECT_EQ(readDocumentTitle(here, c.name, buffer), c.title) << c.name;
+    EXPECT_EQ(readDocumentTitle(here, "folder.html", buffer), std::nullopt);
+    EXPECT_EQ(readDocumentTitle(here, "missing.html", buffer), std::nullopt);
 }
 
 TEST(CellWriters, WholeCells)

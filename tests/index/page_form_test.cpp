@@ -30,10 +30,13 @@ IndexOptions pageOptions()
 
 std::string pageOf(const std::filesystem::path& listed, const IndexOptions& options, const DirectoryPlace& place)
 {
-    const ChangeDirectory inside(listed);
+    const auto directory = platform::DirectoryHandle::open(listed.string());
     return testing::streamed([&](platform::OutputStream& stream) {
-        DirectoryListing listing(options);
-        writeIndex(stream, options, listing, place);
+        DirectoryListing listing(directory, options);
+        DirectoryPlace at = place;
+        at.directory = &directory;
+        at.boundary.top = &directory;
+        writeIndex(stream, options, listing, at);
     });
 }
 
@@ -41,7 +44,7 @@ std::string pageOf(const std::filesystem::path& listed, const IndexOptions& opti
 std::string pageStart(std::string_view path)
 {
     return "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"" + platform::textEncodingName() +
-           "\">\r\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n<title>Index of " +
+           "\">\r\n<meta name=\"generator\" content=\"QUILLDEX 1.0.7\">\r\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n<title>Index of " +
            std::string(path) + "</title>\r\n<style>" + std::string(kPageStyle) + "</style>\r\n</head>\r\n<body>\r\n";
 }
 
@@ -96,7 +99,7 @@ TEST(PageForm, WholePageOfADirectoryDeepInARecursiveRun)
         "<td>30 bytes</td></tr>\r\n"
         "<tr data-size=\"1\" data-mtime=\"978307200\"><td><a href=\"z.txt\">z.txt</a></td><td>1 bytes</td></tr>\r\n" +
         pageEnd("1 directory, 3 files, 2 kb");
-    EXPECT_EQ(withoutDirectoryTimes(pageOf(listed, options, DirectoryPlace{"/docs/deep/"})), expected);
+    EXPECT_EQ(withoutDirectoryTimes(pageOf(listed, options, DirectoryPlace{"/docs/deep/", nullptr, {}})), expected);
 }
 
 TEST(PageForm, NothingMatchedStillGivesACompletePageWithoutLinksUp)

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "index/export_runs.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
 
@@ -17,7 +18,17 @@ inline IndexOptions recursiveOptions(const std::string& mask = "*.*")
     options.recursive = true;
     options.outputName = "index.html";
     options.fileMask = mask;
+    // One job: these tests change the tree between directories and look at
+    // the order of the walk.
+    options.jobs = 1;
     return options;
+}
+
+// The directory a progress report names, as a path below `top`.
+inline std::filesystem::path indexedPath(const std::filesystem::path& top, const RecursiveProgress& progress)
+{
+    const std::string directory = progress.directory();
+    return directory == "." ? top : top / std::filesystem::path(directory);
 }
 
 // The current directory, as the code under test sees it.
