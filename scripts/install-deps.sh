@@ -25,7 +25,8 @@ extra="libgtest-dev mandoc dpkg-dev file
 	g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
 	xvfb xauth imagemagick
 	clang libclang-rt-14-dev
-	default-jre-headless chromium chromium-driver python3-selenium"
+	default-jre-headless chromium chromium-driver python3-selenium
+	strace"
 # The microbenchmarks (Google Benchmark) and a listing tool to time against.
 bench="libbenchmark-dev tree time"
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <unordered_map>
 #include <thread>
 #include <vector>
 
@@ -45,9 +46,12 @@ std::int64_t nowSeconds()
         .count();
 }
 
-// A directory of the walk that has been indexed and has subdirectories.
+// A directory of the walk that has been indexed and has subdirectories. It
+// lives as long as a directory below it waits or is being indexed: each
+// waiting directory and each node below holds a reference, counted under
+// the walk's lock.
 struct Node {
-    std::shared_ptr<Node> parent;
+    Node* parent = nullptr;
     std::string name;  // as entered from its parent; "" for the top
     platform::DirectoryIdentity identity;
 
@@ -57,26 +61,13 @@ struct Node {
     std::size_t waiting = 0;
     // Reopening it failed: it was moved or removed meanwhile.
     bool lost = false;
-
-    Node() = default;
-    Node(const Node&) = delete;
-    Node& operator=(const Node&) = delete;
-    // A chain as deep as the tree would otherwise be released by one
-    // destructor calling the next, as deep as the tree.
-    ~Node()
-    {
-        std::shared_ptr<Node> next = std::move(parent);
-        while (next && next.use_count() == 1) {
-            std::shared_ptr<Node> after = std::move(next->parent);
-            next = std::move(after);
-        }
-    }
+    std::size_t references = 0;
 
     // The directory's path from the top: "." for the top, else "a/b".
     std::string pathFromTop() const
     {
         std::vector<const Node*> chain;
-        for (const Node* node = this; node->parent; node = node->parent.get())
+        for (const Node* node = this; node->parent; node = node->parent)
             chain.push_back(node);
         if (chain.empty())
             return ".";
@@ -91,7 +82,7 @@ struct Node {
 };
 
 struct Task {
-    std::shared_ptr<Node> parent;
+    Node* parent = nullptr;
     std::string name;
 };
 
@@ -146,8 +137,8 @@ public:
 private:
     void work();
     void visit(Task task);
-    bool startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
-                        const std::string& name);
+    bool startDirectory(platform::DirectoryHandle directory, Node* parent, const std::string& name);
+    void release(Node* node);
     platform::DirectoryHandle reopen(const Node& node);
     void problem(const std::string& directory, std::string text);
     void count(const DirectoryIndexResult& result, const std::function<std::string()>& path);
@@ -157,7 +148,9 @@ private:
     unsigned jobs_ = 1;
     std::size_t budget_ = 2;
     std::int64_t runStart_ = nowSeconds();
-    std::shared_ptr<Node> top_;
+    std::unique_ptr<Node> top_;
+    // Every node below the top, by its address; guarded by lock_.
+    std::unordered_map<const Node*, std::unique_ptr<Node>> nodes_;
     platform::DirectoryIdentity topIdentity_;
 
     std::mutex lock_;
@@ -210,8 +203,7 @@ void TreeWalk::count(const DirectoryIndexResult& result, const std::function<std
 // when its index failed. Its path is built only where it is needed (a
 // message, a page's heading, a link followed for a title): it is as long
 // as the directory is deep.
-bool TreeWalk::startDirectory(platform::DirectoryHandle directory, const std::shared_ptr<Node>& parent,
-                              const std::string& name)
+bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent, const std::string& name)
 {
     const std::function<std::string()> path = [&] {
         return parent ? joined(parent->pathFromTop(), name) : std::string(".");
@@ -246,18 +238,24 @@ bool TreeWalk::startDirectory(platform::DirectoryHandle directory, const std::sh
     if (result.subdirectories.empty() && parent)
         return true;
 
-    auto node = std::make_shared<Node>();
+    auto owned = std::make_unique<Node>();
+    Node* node = owned.get();
     node->parent = parent;
     node->name = name;
     node->identity = directory.identity();
     node->waiting = result.subdirectories.size();
+    node->references = result.subdirectories.size();
     const std::lock_guard guard(lock_);
     if (!parent || heldHandles_ < budget_) {
         node->handle = std::move(directory);
         ++heldHandles_;
     }
-    if (!parent)
-        top_ = node;
+    if (parent) {
+        ++parent->references;
+        nodes_.emplace(node, std::move(owned));
+    } else {
+        top_ = std::move(owned);
+    }
     // Pushed in reverse, so that the first name is taken first.
     for (auto at = result.subdirectories.rbegin(); at != result.subdirectories.rend(); ++at)
         stack_.push_back({node, std::move(*at)});
@@ -270,7 +268,7 @@ bool TreeWalk::startDirectory(platform::DirectoryHandle directory, const std::sh
 platform::DirectoryHandle TreeWalk::reopen(const Node& node)
 {
     std::vector<const Node*> chain;
-    for (const Node* at = &node; at->parent; at = at->parent.get())
+    for (const Node* at = &node; at->parent; at = at->parent)
         chain.push_back(at);
     const platform::DirectoryHandle* from = &top_->handle;
     platform::DirectoryHandle current;
@@ -336,6 +334,19 @@ void TreeWalk::visit(Task task)
     startDirectory(std::move(directory), task.parent, task.name);
 }
 
+// Drops a reference to `node`; a node no directory below needs any more
+// goes, and with it its reference to its parent. Called with lock_ held.
+void TreeWalk::release(Node* node)
+{
+    while (node != nullptr && node != top_.get() && --node->references == 0) {
+        Node* parent = node->parent;
+        if (node->handle.valid())
+            --heldHandles_;
+        nodes_.erase(node);
+        node = parent;
+    }
+}
+
 void TreeWalk::work()
 {
     for (;;) {
@@ -349,9 +360,11 @@ void TreeWalk::work()
             stack_.pop_back();
             ++busy_;
         }
+        Node* parent = task.parent;
         visit(std::move(task));
         {
             const std::lock_guard guard(lock_);
+            release(parent);
             if (--busy_ == 0 && stack_.empty())
                 ready_.notify_all();
         }

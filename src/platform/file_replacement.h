@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 
 #include "platform/platform.h"
@@ -76,6 +78,23 @@ void removeTemporary(const DirectoryHandle& directory, const std::string& tempor
 // The temporary file is gone or renamed and the directory's time dealt
 // with: an interrupt has nothing more to do for it.
 void forgetTemporary(const DirectoryHandle& directory);
+
+// While a stream changes a directory (from its temporary file to the
+// directory's time set back), that directory's time is not the one it
+// keeps. A stream holds this shared for that while; the facts of a link to
+// a directory are taken holding it alone, so that several jobs never see
+// each other's passing times and write the same index as one job does.
+class DirectoryChange {
+public:
+    DirectoryChange();
+    ~DirectoryChange();
+    DirectoryChange(const DirectoryChange&) = delete;
+    DirectoryChange& operator=(const DirectoryChange&) = delete;
+};
+
+// Waits until no stream is changing a directory, and keeps it so while it
+// lives; holds nothing where this thread is itself changing one.
+std::unique_lock<std::shared_mutex> settledDirectoryTimes();
 
 // An output path as the person running the program named it: the directory
 // it lies in, opened, and the file's name there; or a device, FIFO or

@@ -22,6 +22,42 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 }  // namespace
 
+namespace detail {
+
+namespace {
+
+std::shared_mutex& directoryTimesLock()
+{
+    static std::shared_mutex lock;
+    return lock;
+}
+
+// How many streams of this thread are changing a directory.
+thread_local int changesHere = 0;
+
+}  // namespace
+
+DirectoryChange::DirectoryChange()
+{
+    if (changesHere++ == 0)
+        directoryTimesLock().lock_shared();
+}
+
+DirectoryChange::~DirectoryChange()
+{
+    if (--changesHere == 0)
+        directoryTimesLock().unlock_shared();
+}
+
+std::unique_lock<std::shared_mutex> settledDirectoryTimes()
+{
+    if (changesHere > 0)
+        return {};
+    return std::unique_lock(directoryTimesLock());
+}
+
+}  // namespace detail
+
 struct OutputStream::Files {
     // The directory of a file being replaced: the caller's, or one opened
     // here for a path.
@@ -47,6 +83,9 @@ struct OutputStream::Files {
     bool wasAbsent = false;
     // The file that appeared at a free name (after taken()).
     detail::SystemFile appeared;
+    // Held from the temporary file's creation until the directory's time
+    // is set back.
+    std::optional<detail::DirectoryChange> change;
 };
 
 OutputStream::OutputStream() = default;
@@ -251,6 +290,7 @@ bool OutputStream::matchesExisting(const char* bytes, std::size_t count)
 bool OutputStream::startTemporary()
 {
     Files& files = *files_;
+    files.change.emplace();
     files.before = files.directory->modificationTime();
     std::string reason;
     files.output = detail::createTemporary(*files.directory, files.before, files.temporaryName, reason);
@@ -313,6 +353,7 @@ void OutputStream::dropTemporary()
             files.directory->setModificationTime(files.before);
         detail::forgetTemporary(*files.directory);
     }
+    files.change.reset();
 }
 
 void OutputStream::finish()
@@ -361,6 +402,7 @@ bool OutputStream::commit()
     if (files.restoreTime && files.before.known)
         files.directory->setModificationTime(files.before);
     detail::forgetTemporary(*files.directory);
+    files.change.reset();
     return true;
 }
 

@@ -338,7 +338,9 @@ bool readEntryFacts(const DirectoryHandle& directory, DirectoryEntry& entry)
         return false;
     entry.isLink = S_ISLNK(status.st_mode);
     if (entry.isLink) {
-        // A link shows what it leads to; a broken one shows itself.
+        // A link shows what it leads to; a broken one shows itself. What
+        // it leads to may be a directory another job is writing into.
+        const auto settled = detail::settledDirectoryTimes();
         struct stat target;
         if (::fstatat(fd, name, &target, 0) == 0)
             status = target;
