@@ -68,7 +68,22 @@ struct OutputStream::Files {
     // The regular file there now (compared, and its owner and mode given to
     // the new one), or none.
     detail::SystemFile existing;
+    std::uint64_t existingSize = 0;
+    // A small existing file is read once, whole, and its recognition and
+    // comparison served from here.
+    std::optional<std::string> existingBytes;
     std::uint64_t readOffset = 0;
+
+    std::optional<std::size_t> readExisting(char* buffer, std::size_t count, std::uint64_t offset) const
+    {
+        if (!existingBytes)
+            return existing.readAt(buffer, count, offset);
+        if (offset >= existingBytes->size())
+            return std::size_t{0};
+        const std::size_t n = std::min<std::size_t>(count, existingBytes->size() - offset);
+        std::memcpy(buffer, existingBytes->data() + offset, n);
+        return n;
+    }
     // Written from the first byte that differs; or the stream written
     // directly.
     detail::SystemFile output;
@@ -129,6 +144,16 @@ bool OutputStream::openIn(const DirectoryHandle& directory, const std::string& n
     }
     files_->wasAbsent = files_->found == detail::TargetKind::Absent;
     differs_ = !files_->existing.valid();
+    if (files_->existing.valid()) {
+        constexpr std::uint64_t kReadWhole = 256 * 1024;
+        files_->existingSize = files_->existing.size().value_or(0);
+        if (files_->existingSize <= kReadWhole) {
+            std::string bytes(static_cast<std::size_t>(files_->existingSize), '\0');
+            const auto got = files_->existing.readAt(bytes.data(), bytes.size(), 0);
+            if (got && *got == bytes.size())
+                files_->existingBytes = std::move(bytes);
+        }
+    }
     return true;
 }
 
@@ -210,7 +235,7 @@ std::optional<std::size_t> OutputStream::readExistingStart(char* buffer, std::si
 {
     if (!existingFound())
         return std::nullopt;
-    return files_->existing.readAt(buffer, capacity, 0);
+    return files_->readExisting(buffer, capacity, 0);
 }
 
 namespace {
@@ -230,7 +255,9 @@ std::optional<std::size_t> OutputStream::readExistingEnd(char* buffer, std::size
 {
     if (!existingFound())
         return std::nullopt;
-    return readEnd(files_->existing, buffer, capacity);
+    const std::uint64_t size = files_->existingSize;
+    const std::uint64_t wanted = std::min<std::uint64_t>(size, capacity);
+    return files_->readExisting(buffer, static_cast<std::size_t>(wanted), size - wanted);
 }
 
 std::optional<std::size_t> OutputStream::readTakenStart(char* buffer, std::size_t capacity) const
@@ -275,7 +302,7 @@ bool OutputStream::matchesExisting(const char* bytes, std::size_t count)
     char theirs[8192];
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, sizeof theirs);
-        const auto got = files_->existing.readAt(theirs, n, files_->readOffset);
+        const auto got = files_->readExisting(theirs, n, files_->readOffset);
         if (!got || *got != n || std::memcmp(theirs, bytes + done, n) != 0)
             return false;
         files_->readOffset += n;
@@ -302,7 +329,7 @@ bool OutputStream::startTemporary()
     char copy[8192];
     for (std::uint64_t offset = 0; offset < sameBytes_;) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sameBytes_ - offset, sizeof copy));
-        const auto got = files.existing.readAt(copy, n, offset);
+        const auto got = files.readExisting(copy, n, offset);
         if (!got || *got != n) {
             fail("read", "the file changed while it was being replaced");
             return false;
@@ -436,11 +463,8 @@ bool OutputStream::close()
     }
     Files& files = *files_;
     // Equal so far and the existing file ends here too: nothing to write.
-    if (!differs_ && !failed_) {
-        const auto size = files.existing.size();
-        if (!size || *size != sameBytes_)
-            differs_ = true;
-    }
+    if (!differs_ && !failed_ && files.existingSize != sameBytes_)
+        differs_ = true;
     changed_ = differs_;
     if (mode_ == Mode::Compare || !differs_ || failed_) {
         dropTemporary();

@@ -672,7 +672,8 @@ SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime
     for (int attempt = 0; attempt < 100; ++attempt) {
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
-        name = std::string(kTemporaryNamePrefix) + std::to_string(::getpid()) + "-" +
+        static const pid_t process = ::getpid();
+        name = std::string(kTemporaryNamePrefix) + std::to_string(process) + "-" +
                std::to_string(++temporaryCounter) + "-" + std::to_string(now.tv_nsec % 1000000);
         // Made under the records' lock, so that an interrupt either finds
         // the file recorded or finds no file.
