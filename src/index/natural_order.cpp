@@ -1,5 +1,6 @@
 #include "index/natural_order.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,12 +56,15 @@ private:
 
 }  // namespace
 
-// Each byte by the value the comparison gives it; each run of digits as
-// '0', the number of its digits without leading zeros, and those digits.
+// Each byte by the value the comparison gives it. Each run of digits as
+// the count of its digits without leading zeros, n, in one byte of the
+// digits' range ('0' + n, '9' followed by n from nine digits on), then
+// those digits two to a byte (the tens and the units of a number below
+// 100, the last one alone as tens).
 // Comparing two keys byte by byte then compares what compareNaturally
 // does, in the same steps: a byte with a byte; a run with a run by length,
 // then by digits (runs of one length take as many key bytes); a run facing
-// a byte by that byte against '0', as every digit lies on the same side of
+// a byte as any digit faces it, as every digit lies on the same side of
 // any other byte; a name that ends with 0 against anything. The key ends
 // after eight bytes, wherever that is.
 std::uint64_t naturalPrefix(std::string_view name)
@@ -77,10 +81,14 @@ std::uint64_t naturalPrefix(std::string_view name)
         const std::string_view number = numberAt(name, i);
         if (number.size() > 0xFF)
             return 0;
-        key.put('0');
-        key.put(static_cast<unsigned>(number.size()));
-        for (std::size_t d = 0; d < number.size() && !key.full(); ++d)
-            key.put(static_cast<unsigned char>(number[d]));
+        const auto count = static_cast<unsigned>(number.size());
+        key.put('0' + std::min(count, 9u));
+        if (count >= 9)
+            key.put(count);
+        for (std::size_t d = 0; d < number.size() && !key.full(); d += 2) {
+            const unsigned units = d + 1 < number.size() ? static_cast<unsigned>(number[d + 1] - '0') : 0;
+            key.put(static_cast<unsigned>(number[d] - '0') * 10 + units);
+        }
     }
     return key.key();
 }

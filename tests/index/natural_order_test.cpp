@@ -46,11 +46,16 @@ TEST(NaturalPrefix, DecidesAsTheWholeComparisonOrLeavesItToIt)
         {"a1b", "a1", 1, true},                                // a name that ends sorts first
         {"a9z", "a10", -1, true},                              // the number, not the byte after it
         {"x" + nines, "x1" + std::string(25, '0'), -1, true},  // longer than 64 bits: by the digit count
-        {"x" + ones + "2", "x" + ones + "3", -1, false},       // differ past the key
-        {"a" + std::string(300, '1'), "a2", 1, false},         // a run too long to count in a byte
+        {"x123456789", "x99999999", 1, true},
+        {"x1234567890", "x123456789", 1, true},
+        {"x0012345678", "x12345679", -1, true},
+        {"x" + ones + "2", "x" + ones + "3", -1, false},  // differ past the key
+        {"a" + std::string(300, '1'), "a2", 1, false},    // a run too long to count in a byte
         // A digit at the sixth to tenth byte, against a digit and a letter.
         {"abcde1", "abcde2", -1, true},
-        {"abcdef1x", "abcdef2x", -1, false},
+        {"abcdef1x", "abcdef2x", -1, true},
+        {"abcdef12", "abcdef13", -1, true},
+        {"abcdef123", "abcdef124", -1, false},
         {"abcdefg1", "abcdefg2", -1, false},
         {"abcdefg1", "abcdefgZ", -1, true},
         {"abcdefg_", "abcdefg9", 1, true},
