@@ -341,8 +341,9 @@ echo
 echo "Targets:"
 if wants flat; then
 	target "one directory / floor (at most 1.2)" "$(ratio "$(m flat-quilldex)" "$(m flat-floor)")" 1.2
-	for order in natural time dirsfirst; do
-		target "--sort $order / the default order (at most 1.1)" "$(ratio "$(m "flat-$order")" "$(m flat-quilldex)")" 1.1
+	for order in natural:"--sort natural" time:"--sort time" dirsfirst:--dirs-first; do
+		target "${order#*:} / the default order (at most 1.1)" \
+			"$(ratio "$(m "flat-${order%%:*}")" "$(m flat-quilldex)")" 1.1
 	done
 	target "full page / the table (at most 1.15)" "$(ratio "$(m flat-page)" "$(m flat-quilldex)")" 1.15
 	printf '  %-58s %6s x   %s\n' "tree -H / one directory (at least 2)" "$(ratio "$(m flat-tree)" "$(m flat-quilldex)")" \
