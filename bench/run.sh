@@ -15,11 +15,12 @@ usage="usage: bench/run.sh [--reps N] [--small] [--no-micro] [--only flat,tree,w
 reps=5
 scale=1
 cases="flat tree walk titles memory network syscalls micro"
+micro=1
 while [ $# -gt 0 ]; do
 	case $1 in
 	--reps) reps=$2; shift 2 ;;
 	--small) scale=10; shift ;;
-	--no-micro) cases=${cases% micro}; shift ;;
+	--no-micro) micro=0; shift ;;
 	--only)
 		cases=${2//,/ }
 		for c in $cases; do
@@ -34,7 +35,10 @@ while [ $# -gt 0 ]; do
 	esac
 done
 tree_reps=$((reps > 5 ? reps - 2 : 3))
-wants() { case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+wants() {
+	[ "$1" != micro ] || [ "$micro" = 1 ] || return 1
+	case " $cases " in *" $1 "*) return 0 ;; *) return 1 ;; esac
+}
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -59,10 +63,17 @@ fi
 # folders are deleted only once it is unmounted, and never across a mount.
 slow_fs_pid=
 unmount_slow_fs() {
+	local i
 	[ -n "$slow_fs_pid" ] || return 0
 	if mountpoint -q "$work/net"; then
 		fusermount3 -u "$work/net" || fusermount3 -u -z "$work/net" || true
 	fi
+	# Unmounted, it ends by itself; one that never mounted may need a stop.
+	for ((i = 0; i < 50; i++)); do
+		kill -0 "$slow_fs_pid" 2>/dev/null || break
+		sleep 0.1
+	done
+	kill "$slow_fs_pid" 2>/dev/null || true
 	wait "$slow_fs_pid" || true
 	slow_fs_pid=
 }
@@ -210,7 +221,15 @@ tools_walk() {
 # over the index files the run before it wrote.
 net_run() {
 	sleep 1.1
+	still_mounted
 	run network "$@"
+	still_mounted
+}
+still_mounted() {
+	mountpoint -q "$work/net" && return 0
+	echo "bench/run.sh: the FUSE passthrough on $work/net has stopped:" >&2
+	cat "$work/slow_fs.log" >&2
+	exit 1
 }
 tools_network() {
 	clean_tree "$work/net-data"
