@@ -3,9 +3,10 @@
 //   floor list DIR         read the directory, fstatat each entry, convert
 //                          its time with localtime_r, print one line
 //   floor titles DIR       the same, and open, read 1024 bytes, close
-//   floor tree DIR NAME    the list loop in every directory of the tree,
-//                          each directory's lines written to a file NAME in
-//                          that directory, as a recursive index must
+//   floor tree DIR NAME    the list loop in every directory of the tree
+//                          (each opened with openat and read once), each
+//                          directory's lines written to a file NAME in that
+//                          directory, as a recursive index must
 // Lines go to standard output (list, titles) or to the per-directory files.
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,8 +79,9 @@ int list(const char* path, bool titles)
     return 0;
 }
 
-// Depth first, each directory's file written before its subdirectories are
-// visited; links to directories are listed but not followed.
+// Depth first, each directory read once: its file written, then its
+// subdirectories visited; links to directories are listed but not followed.
+// Single-threaded on purpose: it is the bound for one walk at a time.
 void walk(int fd, const char* outputName)
 {
     DIR* directory = fdopendir(fd);
@@ -88,6 +91,7 @@ void walk(int fd, const char* outputName)
     }
     const int out = openat(fd, outputName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::FILE* file = out < 0 ? nullptr : fdopen(out, "w");
+    std::vector<std::string> subdirectories;
     while (const dirent* entry = readdir(directory)) {
         if (isDotOrDotDot(entry->d_name) || std::strcmp(entry->d_name, outputName) == 0)
             continue;
@@ -96,14 +100,15 @@ void walk(int fd, const char* outputName)
             continue;
         if (file != nullptr)
             printLine(file, entry->d_name, status);
+        // Where the read tells no kind, the status does; O_NOFOLLOW below
+        // refuses a link.
+        if (entry->d_type == DT_DIR || (entry->d_type == DT_UNKNOWN && S_ISDIR(status.st_mode)))
+            subdirectories.emplace_back(entry->d_name);
     }
     if (file != nullptr)
         std::fclose(file);
-    rewinddir(directory);
-    while (const dirent* entry = readdir(directory)) {
-        if (entry->d_type != DT_DIR || isDotOrDotDot(entry->d_name))
-            continue;
-        const int child = openat(fd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    for (const std::string& name : subdirectories) {
+        const int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child >= 0)
             walk(child, outputName);
     }

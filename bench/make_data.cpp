@@ -1,6 +1,10 @@
 // Writes the benchmark data sets into a directory that must not exist yet:
 //   make_data flat DIR FILES            one directory of FILES files
 //   make_data tree DIR DIRS FILES       DIRS directories holding FILES files
+//   make_data wide DIR LEVELS FANOUT FILES
+//                                       FILES files in every directory and
+//                                       FANOUT subdirectories in each down to
+//                                       LEVELS levels below the top
 //   make_data titles DIR FILES          small HTML documents with titles
 // Names, sizes and times vary the way a real file collection does, from a
 // fixed seed, so that every run measures the same data. Files other than
@@ -144,6 +148,29 @@ void makeTree(const std::string& path, long directories, long files)
     }
 }
 
+// Every directory alike: (FANOUT^(LEVELS+1) - 1) / (FANOUT - 1) of them,
+// as a walk's cost per directory is easiest to read off such a tree.
+void makeWide(const std::string& path, long levels, long fanout, long files)
+{
+    if (mkdir(path.c_str(), 0755) != 0)
+        die("mkdir", path);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        die("open", path);
+    std::set<std::string> taken;
+    for (long i = 0; i < files; ++i)
+        makeSparseFile(fd, randomName(taken));
+    close(fd);
+    if (levels == 0)
+        return;
+    for (long i = 1; i <= fanout; ++i) {
+        std::string name = "dir " + std::to_string(i);
+        if (below(4) == 0)
+            name += static_cast<char>('A' + below(26));
+        makeWide(path + "/" + name, levels - 1, fanout, files);
+    }
+}
+
 // Documents of 200 to 4000 bytes; most have a title near the start, some a
 // title in capitals, some none, a few a title beyond the first 1024 bytes.
 void makeTitles(const std::string& path, long files)
@@ -196,10 +223,14 @@ int main(int argc, char** argv)
         makeFlat(argv[2], number(argv[3]));
     else if (kind == "tree" && argc == 5)
         makeTree(argv[2], number(argv[3]), number(argv[4]));
+    else if (kind == "wide" && argc == 6)
+        makeWide(argv[2], number(argv[3]), number(argv[4]), number(argv[5]));
     else if (kind == "titles" && argc == 4)
         makeTitles(argv[2], number(argv[3]));
     else {
-        std::fprintf(stderr, "usage: make_data flat DIR FILES | tree DIR DIRS FILES | titles DIR FILES\n");
+        std::fprintf(stderr,
+                     "usage: make_data flat DIR FILES | tree DIR DIRS FILES | wide DIR LEVELS FANOUT FILES | "
+                     "titles DIR FILES\n");
         return 2;
     }
     return 0;

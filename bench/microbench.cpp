@@ -1,7 +1,11 @@
 // In-process microbenchmarks of the per-entry work: the cell texts, link
-// escaping, title extraction and the wildcard matcher.
+// escaping, title extraction, the wildcard matcher, and the name and
+// natural orders' sorts of many names.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -9,6 +13,8 @@
 #include "index/link_text.h"
 #include "index/document_title.h"
 #include "index/index_writer.h"
+#include "index/listing_order.h"
+#include "index/natural_order.h"
 #include "index/wildcard.h"
 
 namespace {
@@ -123,5 +129,96 @@ void matchHostileMask(benchmark::State& state)
 BENCHMARK(matchHostileMask);
 
 }  // namespace
+
+// Names like bench-make-data's: common stems, then letters, digits,
+// capitals, punctuation and Latin-1 letters.
+const std::vector<std::string>& manyNames()
+{
+    static const std::vector<std::string> names = [] {
+        static const char* const stems[] = {"report", "IMG_",   "notes", "Invoice", "backup", "data",
+                                            "photo",  "README", "draft", "scan",    "track",  "setup"};
+        static const char odd[] = " &%#+,()'-_~[]!";
+        std::mt19937_64 generator(20010425);
+        const auto below = [&](std::uint64_t limit) {
+            return std::uniform_int_distribution<std::uint64_t>(0, limit - 1)(generator);
+        };
+        std::vector<std::string> made;
+        for (int i = 0; i < 200000; ++i) {
+            std::string name = stems[below(std::size(stems))];
+            const auto extra = 1 + below(24);
+            for (std::uint64_t c = 0; c < extra; ++c) {
+                const auto kind = below(20);
+                name += kind < 12   ? static_cast<char>('a' + below(26))
+                        : kind < 15 ? static_cast<char>('0' + below(10))
+                        : kind < 17 ? static_cast<char>('A' + below(26))
+                        : kind < 19 ? odd[below(sizeof odd - 1)]
+                                    : static_cast<char>(0xC0 + below(0x30));
+            }
+            made.push_back(name);
+        }
+        return made;
+    }();
+    return names;
+}
+
+// The listing's sort of 200,000 names in the natural order: by each name's
+// key, by the whole names where the keys say nothing.
+void sortNaturally(benchmark::State& state)
+{
+    const auto& names = manyNames();
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
+    for (auto _ : state) {
+        state.PauseTiming();
+        order.clear();
+        for (std::uint32_t i = 0; i < names.size(); ++i)
+            order.emplace_back(0, i);
+        state.ResumeTiming();
+        for (auto& [key, index] : order)
+            key = naturalPrefix(names[index]);
+        std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first && a.first != 0 && b.first != 0)
+                return a.first < b.first;
+            const int byNumbers = compareNaturally(names[a.second], names[b.second]);
+            return byNumbers != 0 ? byNumbers < 0 : listsBefore(names[a.second], names[b.second]);
+        });
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+BENCHMARK(sortNaturally)->Unit(benchmark::kMillisecond);
+
+// The same names in the name order, keyed as the listing keys them (the
+// first eight bytes by the values the order gives them), to set the
+// natural order's sort against.
+void sortByName(benchmark::State& state)
+{
+    const auto& names = manyNames();
+    const auto nameKey = [](std::string_view name) {
+        std::uint64_t key = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const unsigned value = i < name.size() ? byteSortValue(static_cast<unsigned char>(name[i])) : 0u;
+            if (value > 0xFF)
+                return std::uint64_t{0};
+            key = (key << 8) | value;
+        }
+        return key;
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
+    for (auto _ : state) {
+        state.PauseTiming();
+        order.clear();
+        for (std::uint32_t i = 0; i < names.size(); ++i)
+            order.emplace_back(0, i);
+        state.ResumeTiming();
+        for (auto& [key, index] : order)
+            key = nameKey(names[index]);
+        std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first && a.first != 0 && b.first != 0)
+                return a.first < b.first;
+            return listsBefore(names[a.second], names[b.second]);
+        });
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+BENCHMARK(sortByName)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -27,8 +27,10 @@ extra="libgtest-dev mandoc dpkg-dev file
 	clang libclang-rt-14-dev
 	default-jre-headless chromium chromium-driver python3-selenium
 	strace"
-# The microbenchmarks (Google Benchmark) and a listing tool to time against.
-bench="libbenchmark-dev tree time"
+# The microbenchmarks (Google Benchmark), a listing tool to time against,
+# strace for the system call counts, and FUSE (fusermount3) with its Python
+# binding for the network-like file system of bench/slow_fs.py.
+bench="libbenchmark-dev tree time strace fuse3 python3-fusepy"
 
 case $want in
 native) packages=$native ;;

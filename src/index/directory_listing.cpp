@@ -117,40 +117,14 @@ std::uint64_t namePrefix(std::string_view name)
     return prefix;
 }
 
-// The same for the natural order: the first eight bytes up to the first
-// digit by the values listsBefore sorts them by, the first digit as '0',
-// then 0 bytes; 0 as above.
-// Before the first digit of either name the natural order compares bytes;
-// at a digit facing another byte it compares the bytes too, and every digit
-// stands on the same side of a byte that is not one. Two names with a digit
-// at the same place have equal keys from there and are compared whole.
-std::uint64_t naturalPrefix(std::string_view name)
-{
-    std::uint64_t prefix = 0;
-    bool digitSeen = false;
-    for (std::size_t i = 0; i < 8; ++i) {
-        unsigned value = 0;
-        if (!digitSeen && i < name.size()) {
-            value = byteSortValue(static_cast<unsigned char>(name[i]));
-            if (value > 0xFF)
-                return 0;
-            if (value >= '0' && value <= '9') {
-                value = '0';
-                digitSeen = true;
-            }
-        }
-        prefix = (prefix << 8) | value;
-    }
-    return prefix;
-}
-
 // A shown entry with its size and time, packed into 24 bytes: the size and
 // the time take 48 bits each, which holds any size below 256 TiB and any
 // time within four million years of 1970. Larger values are held at those
 // bounds, for the order, and taken again when the entry is handed out.
 class Item {
 public:
-    // `prefix` is namePrefix, or naturalPrefix for the natural order.
+    // `prefix` is namePrefix, or naturalPrefix (natural_order.h) for the
+    // natural order.
     Item(Reference r, std::uint64_t orderPrefix, std::uint64_t bytes, platform::UtcSeconds seconds)
         : prefix(orderPrefix), reference(r)
     {
@@ -425,7 +399,22 @@ void DirectoryListing::State::sort()
         });
         std::sort(shownRest, shown.end(), byName);
     } else {
-        std::sort(itemsRest, items.end(), [this](const Item& a, const Item& b) { return before(view(a), view(b)); });
+        if (options.sortKey == SortKey::Name || options.sortKey == SortKey::Natural) {
+            // As `before`, with the prefixes tried before the names are
+            // looked up: most comparisons end there.
+            std::sort(itemsRest, items.end(), [this](const Item& a, const Item& b) {
+                if (options.directoriesFirst && isDirectory(a.reference) != isDirectory(b.reference))
+                    return isDirectory(a.reference);
+                const Item& x = options.reverseOrder ? b : a;
+                const Item& y = options.reverseOrder ? a : b;
+                if (x.prefix != y.prefix && x.prefix != 0 && y.prefix != 0)
+                    return x.prefix < y.prefix;
+                return keyBefore(view(x), view(y));
+            });
+        } else {
+            std::sort(itemsRest, items.end(),
+                      [this](const Item& a, const Item& b) { return before(view(a), view(b)); });
+        }
         std::sort(shownRest, shown.end(), [this](Reference a, Reference b) { return before(view(a), view(b)); });
     }
     std::sort(entered.begin(), entered.end(), byName);

@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "index/directory_listing.h"
 #include "index/export_runs.h"
+#include "index/listing_order.h"
 #include "index/natural_order.h"
 #include "platform/fault_injection.h"
 #include "run_helpers.h"
@@ -163,6 +168,72 @@ TEST(DirectoryListing, NameOrderIsTheSameWithAndWithoutSizes)
         << natural;
     options.showSize = true;
     EXPECT_EQ(shown(options), natural);
+}
+
+TEST(DirectoryListing, NaturalOrderMatchesTheWholeComparisonInEveryForm)
+{
+    // Generated names with digit runs at every place of the first bytes,
+    // long runs, leading zeros and (where the file system takes them)
+    // bytes above 127, as files and directories. Windows holds no two names
+    // that differ in case only.
+    TempTree tree;
+    std::mt19937 generator(25);
+    const auto below = [&](unsigned limit) { return std::uniform_int_distribution<unsigned>(0, limit - 1)(generator); };
+    std::vector<std::pair<std::string, bool>> entries;  // name, whether a directory
+    std::set<std::string> taken;
+    while (entries.size() < 300) {
+        std::string name(1, "aBzZ"[below(4)]);
+        const unsigned pieces = below(5);
+        for (unsigned p = 0; p < pieces; ++p) {
+            const unsigned kind = below(8);
+            if (kind < 3)
+                name += "aAbB_-~"[below(7)];
+            else if (kind < 7)
+                name += std::string(below(3), '0') + std::to_string(below(2) == 0 ? below(10) : below(100000));
+#ifndef _WIN32
+            else
+                name += static_cast<char>(0xC0 + below(0x40));
+#endif
+        }
+        std::string folded = name;
+#ifdef _WIN32
+        for (char& c : folded)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
+        if (!taken.insert(folded).second)
+            continue;
+        const bool directory = below(5) == 0;
+        directory ? tree.dir(name) : tree.file(name);
+        entries.emplace_back(name, directory);
+    }
+    const ChangeDirectory inside(tree.root());
+
+    for (const bool reverse : {false, true}) {
+        for (const bool directoriesFirst : {false, true}) {
+            auto expected = entries;
+            std::sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
+                if (directoriesFirst && a.second != b.second)
+                    return a.second;
+                const auto& x = reverse ? b.first : a.first;
+                const auto& y = reverse ? a.first : b.first;
+                const int order = compareNaturally(x, y);
+                return order != 0 ? order < 0 : listsBefore(x, y);
+            });
+            std::string names = "..";
+            for (const auto& entry : expected)
+                names += " " + entry.first;
+            for (const bool showSize : {false, true}) {
+                IndexOptions options = recursiveOptions();
+                options.sortKey = SortKey::Natural;
+                options.reverseOrder = reverse;
+                options.directoriesFirst = directoriesFirst;
+                options.showSize = showSize;
+                EXPECT_EQ(shown(options), names)
+                    << (reverse ? "reversed " : "") << (directoriesFirst ? "directories first " : "")
+                    << (showSize ? "with sizes" : "");
+            }
+        }
+    }
 }
 
 TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
