@@ -20,7 +20,8 @@ native="g++ cmake ninja-build"
 # fonts for the Windows tests; Xvfb and xauth (which xvfb-run needs) for the
 # dialog tests, ImageMagick's import for their screenshot. clang and its
 # fuzzing runtime for the fuzzers. Java to run the Nu HTML Checker (npm,
-# below) and Chromium driven through Selenium for the page tests.
+# below) and Chromium driven through Selenium for the page tests; strace to
+# see that a run never changes its current directory.
 extra="libgtest-dev mandoc dpkg-dev file
 	g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine
 	xvfb xauth imagemagick
