@@ -59,6 +59,8 @@ struct Node {
     // Held while subdirectories wait to be opened (and always for the top).
     platform::DirectoryHandle handle;
     std::size_t waiting = 0;
+    // Subdirectories opened through it so far.
+    std::size_t opened = 0;
     // Reopening it failed: it was moved or removed meanwhile.
     bool lost = false;
     std::size_t references = 0;
@@ -302,7 +304,18 @@ void TreeWalk::visit(Task task)
                                         "): moved or removed while its subdirectories were indexed");
             }
         }
-        if (parent.handle.valid()) {
+        // Coming back to a directory after the walk was below another of
+        // its subdirectories: it must still stand where the walk found it,
+        // or what is opened through it may lie outside the tree now.
+        if (parent.handle.valid() && parent.opened > 0 && parent.parent != nullptr && !parent.lost &&
+            !parent.handle.liesIn(parent.parent->identity)) {
+            parent.lost = true;
+            const std::string parentPath = parent.pathFromTop();
+            problem(parentPath,
+                    "open(" + shortened(lineSafe(parentPath)) + "): moved or removed while its subdirectories were indexed");
+        }
+        if (parent.handle.valid() && !parent.lost) {
+            ++parent.opened;
             directory = parent.handle.openSubdirectory(task.name);
             if (!directory.valid())
                 failure = platform::lastErrorText();

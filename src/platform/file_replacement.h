@@ -52,11 +52,13 @@ enum class TargetKind { Absent, Regular, Unreadable, Directory, Other };
 SystemFile openExisting(const DirectoryHandle& directory, const std::string& name, TargetKind& kind);
 
 // Creates a temporary file in `directory`, exclusively, readable and
-// writable by its owner only, and records it (with the directory's time
-// `before`) so that an interrupt removes it and sets the time back. Its
-// name is kTemporaryNamePrefix and a suffix of its own.
-SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
-                           std::string& error);
+// writable by its owner only, and records it so that an interrupt removes
+// it and sets the directory's time back to `before` (only while the
+// directory's time is still `afterCreate`, the one the creation gave it,
+// which it returns). Its name is kTemporaryNamePrefix and a suffix of its
+// own.
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, DirectoryTime& afterCreate,
+                           std::string& name, std::string& error);
 
 // Gives the complete temporary file the owner and permission bits of the
 // file it replaces, or without one those a new file gets; through its own

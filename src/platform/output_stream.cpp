@@ -320,12 +320,12 @@ bool OutputStream::startTemporary()
     files.change.emplace();
     files.before = files.directory->modificationTime();
     std::string reason;
-    files.output = detail::createTemporary(*files.directory, files.before, files.temporaryName, reason);
+    files.output =
+        detail::createTemporary(*files.directory, files.before, files.afterCreate, files.temporaryName, reason);
     if (!files.output.valid()) {
         fail("open", reason);
         return false;
     }
-    files.afterCreate = files.directory->modificationTime();
     char copy[8192];
     for (std::uint64_t offset = 0; offset < sameBytes_;) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sameBytes_ - offset, sizeof copy));

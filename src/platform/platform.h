@@ -121,6 +121,9 @@ public:
     // Opens the directory above this one (which a rename may have changed:
     // callers compare its identity with the one they expect).
     DirectoryHandle openParent() const;
+    // Whether the directory above this one is `parent` (false when this one
+    // was moved elsewhere meanwhile). One status call, nothing opened.
+    bool liesIn(const DirectoryIdentity& parent) const;
 
     // Taken when the handle was opened. `mount` is filled only by
     // identityWithMount(), which costs a call where the system has it.

@@ -172,6 +172,14 @@ DirectoryHandle DirectoryHandle::openParent() const
     return HandleAccess::make(::openat(state_->fd.get(), "..", kDirectoryFlags));
 }
 
+bool DirectoryHandle::liesIn(const DirectoryIdentity& parent) const
+{
+    struct stat status;
+    return ::fstatat(state_->fd.get(), "..", &status, 0) == 0 &&
+           static_cast<std::uint64_t>(status.st_dev) == parent.device &&
+           static_cast<std::uint64_t>(status.st_ino) == parent.inode;
+}
+
 const DirectoryIdentity& DirectoryHandle::identity() const
 {
     return state_->identity;
@@ -503,6 +511,7 @@ struct TemporaryRecord {
     int directory = -1;
     std::string name;
     detail::DirectoryTime before;
+    detail::DirectoryTime afterCreate;
 };
 
 std::mutex& recordsLock()
@@ -523,9 +532,14 @@ void cleanUpAfterInterrupt()
 {
     const std::lock_guard guard(recordsLock());
     for (const TemporaryRecord& record : records()) {
+        // Set back only where nothing but this run changed the directory
+        // since it made its file.
+        struct stat now;
+        const bool restore = record.before.known && ::fstat(record.directory, &now) == 0 &&
+                             timeOf(now) == record.afterCreate;
         if (!record.name.empty())
             ::unlinkat(record.directory, record.name.c_str(), 0);
-        if (record.before.known) {
+        if (restore) {
             const timespec times[2] = {{0, UTIME_OMIT},
                                        {static_cast<time_t>(record.before.seconds),
                                         static_cast<long>(record.before.fraction)}};
@@ -663,8 +677,8 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
     return SystemFile(fd.release());
 }
 
-SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
-                           std::string& error)
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, DirectoryTime& afterCreate,
+                           std::string& name, std::string& error)
 {
     const int fd = descriptorOf(directory);
     // Where something stands at a name already (planted, or a file of a
@@ -680,7 +694,9 @@ SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime
         const std::lock_guard guard(recordsLock());
         const int file = ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (file >= 0) {
-            records().push_back({fd, name, before});
+            struct stat status;
+            afterCreate = ::fstat(fd, &status) == 0 ? timeOf(status) : DirectoryTime{};
+            records().push_back({fd, name, before, afterCreate});
             return SystemFile(file);
         }
         if (errno != EEXIST)
