@@ -234,7 +234,8 @@ TEST(HostileTree, OnlyItsOwnFilesOfTheFormWrittenAreReplaced)
     for (const auto& c : cases) {
         for (const Form form : {Form::Fragment, Form::Page, Form::Json}) {
             const Outcome expected = form == Form::Fragment ? c.fragment : form == Form::Page ? c.page : c.json;
-            const std::string what = std::string(c.what) + ", form " + std::to_string(static_cast<int>(form));
+            const std::string what =
+                std::string(c.what) + ", " + (form == Form::Fragment ? "fragment" : formArguments(form).back());
             const std::string name = indexName(form);
             TempTree tree;
             tree.file("top/a.txt");
