@@ -3,8 +3,13 @@
 // leaves the file and its directory untouched.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
@@ -126,6 +131,114 @@ TEST(FileReplacement, EqualOutputLeavesTheFileAloneAndOtherOutputReplacesIt)
         }
         EXPECT_EQ(fs::last_write_time(tree.root()), directoryBefore) << c.what;
         EXPECT_EQ(namesIn(tree.root()), std::set<std::string>{"index.html"}) << c.what;
+    }
+}
+
+// The directory's modification time to the nanosecond.
+std::pair<long long, long long> directoryTime(const fs::path& directory)
+{
+    struct stat status {};
+    ::stat(directory.c_str(), &status);
+    return {status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
+// Another run puts its index at the free name while this stream writes
+// (after its temporary file exists): the stream never writes into that
+// file, and however it ends (taken and abandoned, a fault, the rename
+// refused) it never removes it; only replaceTaken() puts the new file there.
+TEST(FileReplacement, AFileThatAppearsAtAFreeNameIsNeverWrittenIntoNorRemoved)
+{
+    enum class End { Abandon, ReplaceTaken, CloseFault, RenameFault };
+    struct Case {
+        const char* what;
+        ExistingFile hint;
+        End end;
+    };
+    const Case cases[] = {
+        {"absent, abandoned", ExistingFile::Absent, End::Abandon},
+        {"unknown, abandoned", ExistingFile::Unknown, End::Abandon},
+        {"absent, replaced", ExistingFile::Absent, End::ReplaceTaken},
+        {"absent, close fails", ExistingFile::Absent, End::CloseFault},
+        {"unknown, rename fails", ExistingFile::Unknown, End::RenameFault},
+    };
+    const std::string text = largeText();
+    for (const auto& c : cases) {
+        TempTree tree;
+        const DirectoryHandle directory = DirectoryHandle::open(tree.root().string());
+        ASSERT_TRUE(directory.valid());
+        const InjectedFaults disarm;
+        OutputStream stream;
+        ASSERT_TRUE(stream.open(directory, "index.html", c.hint)) << c.what;
+        stream.write(text);  // more than a buffer: the temporary file exists now
+        ASSERT_EQ(namesIn(tree.root()).size(), 1u) << c.what;
+        const auto theirs = tree.file("index.html", "another run's index");
+        struct stat before {};
+        ::stat(theirs.c_str(), &before);
+        if (c.end == End::CloseFault)
+            injectFault(FaultPoint::Close);
+        if (c.end == End::RenameFault)
+            injectFault(FaultPoint::Rename);
+        EXPECT_FALSE(stream.close()) << c.what;
+        EXPECT_EQ(stream.taken(), c.end == End::Abandon || c.end == End::ReplaceTaken) << c.what;
+        if (stream.taken()) {
+            char start[64];
+            const auto got = stream.readTakenStart(start, sizeof start);
+            ASSERT_TRUE(got.has_value()) << c.what;
+            EXPECT_EQ(std::string(start, *got), "another run's index") << c.what;
+            // Complete and waiting until the caller decides.
+            EXPECT_EQ(namesIn(tree.root()).size(), 2u) << c.what;
+        }
+        if (c.end == End::ReplaceTaken) {
+            EXPECT_TRUE(stream.replaceTaken()) << c.what << ": " << stream.error();
+            EXPECT_EQ(readFile(theirs).size(), text.size() + std::count(text.begin(), text.end(), '\n')) << c.what;
+        } else {
+            stream.abandon();
+            EXPECT_EQ(readFile(theirs), "another run's index") << c.what;
+            struct stat after {};
+            ::stat(theirs.c_str(), &after);
+            EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
+            EXPECT_EQ(after.st_nlink, 1u) << c.what;
+        }
+        EXPECT_EQ(namesIn(tree.root()), std::set<std::string>{"index.html"}) << c.what;
+    }
+}
+
+// The directory's time is set back after the stream's own change only: a
+// file another process adds while the index is written leaves it changed,
+// whether the stream then renames its file in or abandons it.
+TEST(FileReplacement, TheDirectoryTimeIsSetBackOnlyWhenNothingElseChangedTheDirectory)
+{
+    for (const bool existed : {true, false}) {
+        for (const bool commit : {true, false}) {
+            for (const bool otherChange : {false, true}) {
+                const std::string what = std::string(existed ? "replace" : "new") + (commit ? ", close" : ", abandon") +
+                                         (otherChange ? ", another file added" : "");
+                TempTree tree;
+                if (existed)
+                    tree.file("index.html", "the old index");
+                setLastWriteTime(tree.root(), 1000000000);
+                const auto original = directoryTime(tree.root());
+                const DirectoryHandle directory = DirectoryHandle::open(tree.root().string());
+                OutputStream stream;
+                ASSERT_TRUE(stream.open(directory, "index.html")) << what;
+                stream.write(largeText());
+                if (otherChange) {
+                    // Past the timestamp granularity of file systems without
+                    // fine-grained times, so the change shows in the time.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    tree.file("added.txt", "added meanwhile");
+                }
+                if (commit)
+                    EXPECT_TRUE(stream.close()) << what << ": " << stream.error();
+                else
+                    stream.abandon();
+                if (otherChange)
+                    EXPECT_NE(directoryTime(tree.root()), original) << what;
+                else
+                    EXPECT_EQ(directoryTime(tree.root()), original) << what;
+                EXPECT_EQ(readFile(tree.path("index.html")) == "the old index", existed && !commit) << what;
+            }
+        }
     }
 }
 
