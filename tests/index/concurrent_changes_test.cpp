@@ -128,11 +128,8 @@ TEST(InterruptedRun, ASignalAtAChosenWriteKeepsTheOldIndexLeavesNothingAndSetsTh
         interruptRun(c);
 }
 
-// FAILS with the code as it stands: the interrupt's cleanup (posix.cpp,
-// cleanUpAfterInterrupt) sets the time recorded before the temporary file
-// was made back without comparing the directory's time with the one its
-// own change produced, so a file another process added meanwhile no longer
-// shows in the directory's time.
+// A file another process adds while the run is stopped at a write: the
+// interrupt's cleanup leaves the directory's time as that change made it.
 TEST(InterruptedRun, ASignalAfterAnotherChangeToTheDirectoryLeavesItsTimeChanged)
 {
     for (const auto& c : {InterruptCase{SIGTERM, false, 3, 1, true}, InterruptCase{SIGINT, true, 3000, 2, true}})
@@ -233,13 +230,9 @@ TEST(ReplacedDirectory, ASiblingStillToVisitIsIndexedAsItStandsInTheTree)
     EXPECT_FALSE(fs::exists(tree.path("moved/old/index.html")));
 }
 
-// FAILS with the code as it stands: the walk holds a/ open while its
-// subdirectories wait, and opens a/c through that handle after a/ has been
-// moved out of the tree, so it writes moved/old/c/index.html, outside the
-// tree (and would walk on below it). The walk's way back to a pending
-// sibling must not lead out of the tree: the parent's place in the tree is
-// to be checked (as reopen() does by identity from the top) before a
-// pending subdirectory is opened through a held handle.
+// A directory moved out of the tree while a subdirectory of it still waits:
+// the walk, holding it open, must not follow it out and index the waiting
+// subdirectory where it now lies.
 TEST(ReplacedDirectory, APendingChildOfADirectoryMovedOutOfTheTreeIsNotIndexed)
 {
     TempTree tree;
