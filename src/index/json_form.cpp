@@ -4,7 +4,9 @@
 //   {"name": "notes.txt", "type": "file", "size": 500, "modified": "2001-04-25T13:05:09Z"}
 //   ]}
 // Names are written losslessly: one that is not UTF-8 shows U+FFFD for its
-// bad bytes and carries its exact bytes in "name_bytes" as well.
+// bad bytes and carries its exact bytes in "name_bytes" as well. A title is
+// text, its character references decoded.
+#include "index/character_references.h"
 #include "index/document_title.h"
 #include "index/index_form.h"
 #include "index/json_text.h"
@@ -50,7 +52,7 @@ public:
         if (options.readTitles && !entry.isDirectory) {
             if (const auto title = readDocumentTitle(entry.name, titleBuffer_, options.directory)) {
                 line_.append(", \"title\": ");
-                appendJsonString(line_, platform::toUtf8(*title));
+                appendJsonString(line_, decodeTitleText(platform::toUtf8(*title)));
             }
         }
         line_.push_back('}');
