@@ -113,6 +113,7 @@ Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
             "replace(" + shortened(walk.indexPath()) + "): kept, not written by this program (--force replaces it)";
         DirectoryListing listing(options, true);
         subdirectories = listing.subdirectories();
+        ++walk.counts.kept;
         return Outcome::Kept;
     }
     platform::OutputStream stream;
@@ -138,6 +139,7 @@ Outcome indexHere(Walk& walk, std::vector<std::string>& subdirectories)
     }
     if (options.checkOnly && stream.changed())
         walk.report.stale.push_back(walk.indexPath());
+    ++(stream.changed() ? walk.counts.written : walk.counts.unchanged);
     ++walk.counts.directories;
     if (walk.progress)
         walk.progress(walk.counts);
@@ -298,6 +300,7 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
         walk.place.path += name;
         walk.place.path += '/';
         if (!identity) {
+            ++walk.counts.failed;
             walk.report.problems.push_back("chdir(" + shortened(walk.directoryPath()) +
                                            "): " + platform::lastErrorText());
             walk.place.path.resize(frame.placeLength);
@@ -312,6 +315,7 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
         if (!walk.problem.empty())
             walk.report.problems.push_back(walk.problem);
         if (outcome == Outcome::Failed) {
+            walk.counts.failed += walk.problem.empty() ? 0 : 1;
             // Passed over with everything below it.
             if (!goBack(walk, reason))
                 return false;
@@ -322,6 +326,7 @@ bool exportRecursive(const IndexOptions& options, const ProgressCallback& progre
                                    holdsAtDepth(depth) ? std::make_unique<platform::SavedDirectory>() : nullptr});
         subdirectories.clear();
     }
+    walk.report.counts = walk.counts;
     return true;
 }
 

@@ -12,6 +12,18 @@
 
 namespace quilldex {
 
+// How far a recursive run has come.
+struct RecursiveProgress {
+    std::size_t directories = 0;
+    std::size_t entries = 0;
+    // Index files: written (or, for a check, that would change), found
+    // unchanged, kept as not this program's, and directories that failed.
+    std::size_t written = 0;
+    std::size_t unchanged = 0;
+    std::size_t kept = 0;
+    std::size_t failed = 0;
+};
+
 // What a run met besides success. Paths are relative to the directory the
 // run started in ("." for that directory itself).
 struct RunReport {
@@ -20,6 +32,8 @@ struct RunReport {
     std::vector<std::string> problems;
     // For a check: the index files that are missing or would change.
     std::vector<std::string> stale;
+    // A recursive run's counts at its end.
+    RecursiveProgress counts;
 };
 
 // Writes the index of the current directory to `outputPath` ("-" is the
@@ -30,11 +44,6 @@ struct RunReport {
 bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr,
                   RunReport* report = nullptr);
 
-// How far a recursive run has come.
-struct RecursiveProgress {
-    std::size_t directories = 0;
-    std::size_t entries = 0;
-};
 // Called after each directory's index has been written, with that
 // directory current.
 using ProgressCallback = std::function<void(const RecursiveProgress&)>;
