@@ -7,35 +7,84 @@ namespace quilldex {
 // directories have class "dir". A header's data-sort names its key. With
 // data-dirs-first on the table, directories stay before files; with
 // data-name-order (1, or -1 when reversed) the rows came in name order, and
-// names sort by their place, else by their text, ASCII letters without case.
+// names sort by their place, else by the text shown (a title or the name),
+// ASCII letters without case; data-shown-order asks for that sort at the
+// start.
+//
+// Large directories: the rows stand in groups of a few hundred, one
+// <tbody> each, which the style lays out only near the screen
+// (content-visibility), so a page of 100,000 rows opens about as fast as
+// its first screen. While the page opens the script only collects the rows;
+// their texts are read afterwards in slices, between which the page
+// answers. A sort sorts numbers (row indexes by keys read once per column,
+// each order kept for the next click); a filter keeps the indexes whose
+// text holds the filter's. Then the groups are refilled in the new order,
+// every group full, so that the estimated heights stay right: the groups
+// on screen at once, the others in slices after it, outwards from the
+// screen, while the table says aria-busy. Each group is refilled with one
+// call of at most a group's rows (never one argument per row of the page);
+// rows that do not match are taken out of the page.
 const std::string_view kPageScript =
     "(()=>{"
-    "const t=document.querySelector('table'),b=t.tBodies[0],all=[...b.rows],"
-    "up=all.filter(r=>r.classList.contains('up')),rows=all.filter(r=>!up.includes(r)),"
-    "dirsFirst=t.hasAttribute('data-dirs-first'),"
-    "nameOrder=+t.dataset.nameOrder||0,at=new Map(rows.map((r,i)=>[r,i])),"
-    "dir=r=>r.classList.contains('dir'),"
-    "name=r=>r.cells[0].textContent,"
-    "fold=s=>s.replace(/[a-z]/g,c=>c.toUpperCase()),"
-    "cmp=(x,y)=>x<y?-1:x>y?1:0,"
-    "by={name:nameOrder?(a,c)=>nameOrder*(at.get(a)-at.get(c)):"
-    "(a,c)=>cmp(fold(name(a)),fold(name(c)))||cmp(name(a),name(c)),"
-    "size:(a,c)=>(dir(a)?-1:+a.dataset.size)-(dir(c)?-1:+c.dataset.size),"
-    "time:(a,c)=>a.dataset.mtime-c.dataset.mtime},"
-    "heads=[...t.tHead.rows[0].cells];"
-    "for(const h of heads){const k=h.dataset.sort;if(!k)continue;"
-    "const n=document.createElement('button');n.type='button';n.append(...h.childNodes);h.append(n);"
-    "n.onclick=()=>{const down=h.getAttribute('aria-sort')=='ascending';"
-    "for(const o of heads)o.removeAttribute('aria-sort');"
-    "h.setAttribute('aria-sort',down?'descending':'ascending');"
-    "const s=rows.map((r,i)=>[r,i]).sort((p,q)=>by[k](p[0],q[0])||p[1]-q[1]).map(p=>p[0]);"
-    "if(down)s.reverse();"
-    "if(dirsFirst)s.sort((p,q)=>dir(q)-dir(p));"
-    "b.append(...up,...s)}}"
-    "const f=document.createElement('input');f.type='search';f.placeholder='Filter';"
-    "f.setAttribute('aria-label','Filter by name');t.before(f);"
-    "f.oninput=()=>{const q=f.value.toLowerCase();"
-    "for(const r of all)r.hidden=!name(r).toLowerCase().includes(q)}"
+    "const t=document.querySelector('table'),G=200,groups=[...t.tBodies],rows=[],"
+    "heads=[...t.tHead.rows[0].cells],"
+    "dirsFirst=t.hasAttribute('data-dirs-first'),nameOrder=+t.dataset.nameOrder||0,"
+    "head=document.createElement('tbody'),none=document.createElement('tr'),"
+    "f=document.createElement('input'),note=document.createElement('p');"
+    "let up=null;"
+    "for(const g of groups)for(const r of g.rows)r.className=='up'?up=r:rows.push(r);"
+    "if(up)head.append(up);"
+    "none.className='none';none.hidden=true;"
+    "const c=none.insertCell();c.colSpan=heads.length;c.textContent='No matches';head.append(none);"
+    "groups[0].before(head);"
+    "const n=rows.length,dir=i=>rows[i].className=='dir',shown=[],low=[];"
+    "let keyed=0;"
+    "const key=end=>{for(;keyed<end;keyed++){const c=rows[keyed].firstChild,s=c.firstChild.textContent;"
+    "shown[keyed]=dir(keyed)?s.slice(0,-1):s;low[keyed]=c.textContent.toLowerCase()}},"
+    "ahead=()=>{key(Math.min(n,keyed+4000));if(keyed<n)setTimeout(ahead,0)},"
+    "fold=s=>s.replace(/[a-z]/g,c=>c.toUpperCase()),cmp=(x,y)=>x<y?-1:x>y?1:0,"
+    "sorted={},"
+    "ascending=k=>{if(sorted[k])return sorted[k];"
+    "const o=new Uint32Array(n);for(let i=0;i<n;i++)o[i]=i;let by;"
+    "if(k=='name'&&nameOrder)by=(a,b)=>nameOrder*(a-b);"
+    "else if(k=='name'){key(n);const u=shown.map(fold);by=(a,b)=>cmp(u[a],u[b])||cmp(shown[a],shown[b])}"
+    "else{const v=new Float64Array(n);"
+    "for(let i=0;i<n;i++)v[i]=k=='size'?(dir(i)?-1:+rows[i].dataset.size):+rows[i].dataset.mtime;"
+    "by=(a,b)=>v[a]-v[b]}"
+    "return sorted[k]=o.sort((a,b)=>by(a,b)||a-b)},"
+    "arrange=(k,down)=>{let o=ascending(k);if(down)o=o.slice().reverse();"
+    "if(dirsFirst){const d=o.filter(dir),p=o.filter(i=>!dir(i)),a=new Uint32Array(n);"
+    "a.set(d);a.set(p,d.length);o=a}return o},"
+    "fill=(g,list)=>{const b=groups[g],part=[];"
+    "for(let i=g*G;i<list.length&&i<g*G+G;i++)part.push(rows[list[i]]);"
+    "let same=b.rows.length==part.length;for(let i=0;same&&i<part.length;i++)same=b.rows[i]==part[i];"
+    "if(!same)b.replaceChildren(...part)};"
+    "let order=null,q='',moved=false,job=0;"
+    "const show=()=>{let list=order;"
+    "if(!list&&(q||moved)){list=new Uint32Array(n);for(let i=0;i<n;i++)list[i]=i}"
+    "if(q){key(n);list=list.filter(i=>low[i].includes(q))}"
+    "const m=list?list.length:n;none.hidden=m>0||!q;note.textContent=q?m+' of '+n+' shown':'';"
+    "if(!list)return;"
+    "moved=true;const id=++job,used=Math.ceil(m/G);"
+    "while(groups.length<used)groups.push(t.appendChild(document.createElement('tbody')));"
+    "let k=0;while(k+1<used&&groups[k].getBoundingClientRect().bottom<0)k++;"
+    "for(let g=0;g<groups.length;g++)groups[g].hidden=g>=used;"
+    "const queue=[];"
+    "for(let d=0;queue.length<groups.length;d++){if(k+d<groups.length)queue.push(k+d);if(d&&k>=d)queue.push(k-d)}"
+    "const step=count=>{if(id!=job)return;for(const g of queue.splice(0,count))fill(g,list);"
+    "if(queue.length)setTimeout(()=>step(25),0);else t.removeAttribute('aria-busy')};"
+    "t.setAttribute('aria-busy','true');step(3)},"
+    "sortBy=(h,down)=>{for(const o of heads)o.removeAttribute('aria-sort');"
+    "h.setAttribute('aria-sort',down?'descending':'ascending');order=arrange(h.dataset.sort,down);show()};"
+    "for(const h of heads){const b=document.createElement('button');b.type='button';"
+    "b.append(...h.childNodes);h.append(b);"
+    "b.onclick=()=>sortBy(h,h.getAttribute('aria-sort')=='ascending')}"
+    "f.type='search';f.placeholder='Filter';f.setAttribute('aria-label','Filter by name');"
+    "note.setAttribute('role','status');t.before(f,note);"
+    "f.oninput=()=>{q=f.value.toLowerCase();show()};"
+    "f.onkeydown=e=>{if(e.key=='Escape'&&f.value){f.value='';f.oninput()}};"
+    "if(t.dataset.shownOrder)sortBy(heads[0],t.dataset.shownOrder<0);"
+    "setTimeout(ahead,0)"
     "})()";
 
 }  // namespace quilldex
