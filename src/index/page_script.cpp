@@ -16,7 +16,8 @@ namespace quilldex {
 // (content-visibility), so a page of 100,000 rows opens about as fast as
 // its first screen. While the page opens the script only collects the rows;
 // their texts are read afterwards in slices, between which the page
-// answers. A sort sorts numbers (row indexes by keys read once per column,
+// answers (or at once when a sort or the filter needs them). A sort sorts
+// numbers (row indexes by keys read once per column,
 // each order kept for the next click); a filter keeps the indexes whose
 // text holds the filter's. Then the groups are refilled in the new order,
 // every group full, so that the estimated heights stay right: the groups
@@ -37,20 +38,21 @@ const std::string_view kPageScript =
     "none.className='none';none.hidden=true;"
     "const c=none.insertCell();c.colSpan=heads.length;c.textContent='No matches';head.append(none);"
     "groups[0].before(head);"
-    "const n=rows.length,dir=i=>rows[i].className=='dir',shown=[],low=[];"
+    "const n=rows.length,isDir=new Uint8Array(n),shown=[],low=[],size=new Float64Array(n),"
+    "time=new Float64Array(n),dir=i=>isDir[i];"
     "let keyed=0;"
-    "const key=end=>{for(;keyed<end;keyed++){const c=rows[keyed].firstChild,s=c.firstChild.textContent;"
-    "shown[keyed]=dir(keyed)?s.slice(0,-1):s;low[keyed]=c.textContent.toLowerCase()}},"
+    "const key=end=>{for(let i=keyed;i<end;i++){const r=rows[i],c=r.firstChild,s=c.firstChild.textContent;"
+    "isDir[i]=r.className=='dir';shown[i]=isDir[i]?s.slice(0,-1):s;low[i]=c.textContent.toLowerCase();"
+    "size[i]=isDir[i]?-1:+r.getAttribute('data-size');time[i]=+r.getAttribute('data-mtime')}"
+    "keyed=Math.max(keyed,end)},"
     "ahead=()=>{key(Math.min(n,keyed+4000));if(keyed<n)setTimeout(ahead,0)},"
     "fold=s=>s.replace(/[a-z]/g,c=>c.toUpperCase()),cmp=(x,y)=>x<y?-1:x>y?1:0,"
     "sorted={},"
-    "ascending=k=>{if(sorted[k])return sorted[k];"
+    "ascending=k=>{if(sorted[k])return sorted[k];key(n);"
     "const o=new Uint32Array(n);for(let i=0;i<n;i++)o[i]=i;let by;"
     "if(k=='name'&&nameOrder)by=(a,b)=>nameOrder*(a-b);"
-    "else if(k=='name'){key(n);const u=shown.map(fold);by=(a,b)=>cmp(u[a],u[b])||cmp(shown[a],shown[b])}"
-    "else{const v=new Float64Array(n);"
-    "for(let i=0;i<n;i++)v[i]=k=='size'?(dir(i)?-1:+rows[i].dataset.size):+rows[i].dataset.mtime;"
-    "by=(a,b)=>v[a]-v[b]}"
+    "else if(k=='name'){const u=shown.map(fold);by=(a,b)=>cmp(u[a],u[b])||cmp(shown[a],shown[b])}"
+    "else{const v=k=='size'?size:time;by=(a,b)=>v[a]-v[b]}"
     "return sorted[k]=o.sort((a,b)=>by(a,b)||a-b)},"
     "arrange=(k,down)=>{let o=ascending(k);if(down)o=o.slice().reverse();"
     "if(dirsFirst){const d=o.filter(dir),p=o.filter(i=>!dir(i)),a=new Uint32Array(n);"
