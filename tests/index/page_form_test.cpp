@@ -189,6 +189,143 @@ TEST(PageForm, ASecondRecursiveRunReplacesThePagesOfTheFirst)
     EXPECT_NE(page.find("<td>b.txt</td>"), std::string::npos) << page;
 }
 
+// The part of a page between two markers.
+std::string between(const std::string& page, std::string_view start, std::string_view end)
+{
+    const auto from = page.find(start);
+    if (from == std::string::npos)
+        return "(no " + std::string(start) + ")";
+    const auto begin = from + start.size();
+    return page.substr(begin, page.find(end, begin) - begin);
+}
+
+// A page says where it is: the top by the title given or by the top
+// directory's name, the levels below it, at most the last eight after an
+// ellipsis; the top's breadcrumb leads up only as far as a recursive run
+// wrote pages, and not from very deep down.
+TEST(PageForm, TitleHeadingAndBreadcrumbsNameThePlace)
+{
+    TempTree tree;
+    std::string deep = "/";
+    for (int level = 1; level <= 65; ++level)
+        deep += "l" + std::to_string(level) + "/";
+    std::string upToTop;
+    for (int level = 1; level <= 10; ++level)
+        upToTop += "../";
+    const struct {
+        std::string directory;
+        std::string title;
+        bool recursive;
+        std::string place;
+        std::string name;
+        std::string crumbs;
+    } cases[] = {
+        {"/srv/pub", "", true, "/", "Index of pub", "<li aria-current=\"page\">pub</li>"},
+        {"/srv/pub/", "", true, "/a/", "Index of pub / a",
+         "<li><a href=\"../index.html\">pub</a></li><li aria-current=\"page\">a</li>"},
+        {"/", "", false, "/", "Index of /", "<li aria-current=\"page\">/</li>"},
+        {"/srv/pub", "Our <files> & more", true, "/", "Our &lt;files&gt; &amp; more",
+         "<li aria-current=\"page\">Our &lt;files&gt; &amp; more</li>"},
+        {"/srv/pub", "Site", true, "/a/b/", "Site / a / b",
+         "<li><a href=\"../../index.html\">Site</a></li><li><a href=\"../index.html\">a</a></li>"
+         "<li aria-current=\"page\">b</li>"},
+        {"/srv/pub", "Site", false, "/a/b/", "Site / a / b", "<li>Site</li><li>a</li><li aria-current=\"page\">b</li>"},
+        {"/srv/pub", "Site", true, "/1/2/3/4/5/6/7/8/9/10/", "Site / &#8230; / 3 / 4 / 5 / 6 / 7 / 8 / 9 / 10",
+         "<li><a href=\"" + upToTop +
+             "index.html\">Site</a></li><li>&#8230;</li><li><a href=\"../../../../../../../index.html\">3</a></li>"
+             "<li><a href=\"../../../../../../index.html\">4</a></li><li><a href=\"../../../../../index.html\">5</a>"
+             "</li><li><a href=\"../../../../index.html\">6</a></li><li><a href=\"../../../index.html\">7</a></li>"
+             "<li><a href=\"../../index.html\">8</a></li><li><a href=\"../index.html\">9</a></li>"
+             "<li aria-current=\"page\">10</li>"},
+        {"/srv/pub", "Site", true, deep, "Site / &#8230; / l58 / l59 / l60 / l61 / l62 / l63 / l64 / l65",
+         "<li>Site</li><li>&#8230;</li><li><a href=\"../../../../../../../index.html\">l58</a></li>"
+         "<li><a href=\"../../../../../../index.html\">l59</a></li><li><a href=\"../../../../../index.html\">l60</a>"
+         "</li><li><a href=\"../../../../index.html\">l61</a></li><li><a href=\"../../../index.html\">l62</a></li>"
+         "<li><a href=\"../../index.html\">l63</a></li><li><a href=\"../index.html\">l64</a></li>"
+         "<li aria-current=\"page\">l65</li>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.place);
+        IndexOptions options = pageOptions();
+        options.directory = c.directory;
+        options.pageTitle = c.title;
+        options.recursive = c.recursive;
+        const std::string page = pageOf(tree.root(), options, DirectoryPlace{c.place});
+        EXPECT_EQ(between(page, "<title>", "</title>"), c.name);
+        EXPECT_EQ(between(page, "<h1>", "</h1>"), c.name);
+        EXPECT_EQ(between(page, "<nav aria-label=\"Breadcrumbs\"><ol>", "</ol>"), c.crumbs);
+        // The top of a recursive run has no way up (a single run lists no
+        // "..").
+        if (c.recursive) {
+            EXPECT_EQ(page.find("<tr class=\"up\"") == std::string::npos, c.place == "/");
+        }
+    }
+}
+
+// The column the listing is ordered by says so from the start; with titles
+// shown the script sorts by them first.
+TEST(PageForm, TheWrittenOrderIsTheSortStateOfItsColumn)
+{
+    TempTree tree;
+    const auto headings = [&](SortKey key, bool reverse, bool size, bool time, bool date, bool titles) {
+        IndexOptions options = pageOptions();
+        options.sortKey = key;
+        options.reverseOrder = reverse;
+        options.showSize = size;
+        options.showTime = time;
+        options.showDate = date;
+        options.readTitles = titles;
+        const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
+        return between(page, "<table", "</tr></thead>");
+    };
+    const std::string up = " aria-sort=\"ascending\"";
+    const std::string down = " aria-sort=\"descending\"";
+    const std::string name = "<th scope=\"col\" data-sort=\"name\"";
+    const std::string size = "<th scope=\"col\" data-sort=\"size\"";
+    const std::string time = "<th scope=\"col\" data-sort=\"time\"";
+    EXPECT_EQ(headings(SortKey::Name, false, true, false, false, false),
+              " data-name-order=\"1\" style=\"--columns:minmax(0,1fr) 6.5em\">\r\n<thead><tr>" + name + up +
+                  ">Filename</th>" + size + ">Size</th>");
+    EXPECT_EQ(headings(SortKey::Natural, true, false, false, false, false),
+              " data-name-order=\"-1\" style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + down +
+                  ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Name, true, false, false, false, true),
+              " data-shown-order=\"-1\" style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Size, true, true, true, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.5em 5.5em 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + size +
+                  down + ">Size</th>" + time + ">Time</th>" + time + ">Date</th>");
+    EXPECT_EQ(headings(SortKey::Size, false, false, false, false, false),
+              " style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Time, false, true, true, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.5em 5.5em 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + size +
+                  ">Size</th>" + time + up + ">Time</th>" + time + ">Date</th>");
+    EXPECT_EQ(headings(SortKey::Time, false, false, false, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + time + up +
+                  ">Date</th>");
+}
+
+// Rows stand in groups of 200, each its own <tbody>.
+TEST(PageForm, RowsStandInGroups)
+{
+    TempTree tree;
+    for (int number = 0; number < 450; ++number)
+        tree.file("f" + std::to_string(number));
+    IndexOptions options = pageOptions();
+    options.fileMask = "*";
+    const auto count = [](const std::string& page, std::string_view text) {
+        std::size_t found = 0;
+        for (auto at = page.find(text); at != std::string::npos; at = page.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
+    EXPECT_EQ(count(page, "<tr data-size"), 450u);
+    EXPECT_EQ(count(page, "<tbody>"), 3u);
+    // 200 rows, then the next group.
+    const std::string first = between(page, "<tbody>", "</tbody>");
+    EXPECT_EQ(count(first, "<tr"), 200u);
+}
+
 TEST(PageForm, StyleAndScriptAreSmallAndAsciiOnly)
 {
     EXPECT_LE(kPageStyle.size() + kPageScript.size(), 6144u);
