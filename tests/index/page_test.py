@@ -544,6 +544,38 @@ class LargePages(BrowserTest):
             self.assertLess(figure, 3000)
         self.assertEqual(self.severe_console_messages(), [])
 
+    def test_100000_rows_compared_with_a_web_servers_listing(self):
+        """With --compare: the page and python3 -m http.server's listing of
+        the same folder, both served by that server, opened in turn."""
+        if not ARGS.compare:
+            self.skipTest("only with --compare")
+        import socket
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        server = subprocess.Popen([sys.executable, "-m", "http.server", "--bind", "127.0.0.1", str(port)],
+                                  cwd=self.work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            for _ in range(100):
+                try:
+                    socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                    break
+                except OSError:
+                    time.sleep(0.1)
+            for round_number in range(ARGS.compare):
+                for label, url in [("quilldex-cli --page", "/100k.html"), ("http.server listing", "/big/")]:
+                    start = time.monotonic()
+                    self.driver.get("http://127.0.0.1:%d%s" % (port, url))
+                    loaded = time.monotonic() - start
+                    first_paint = self.driver.execute_script(
+                        "const p = performance.getEntriesByName('first-contentful-paint')[0];"
+                        "return p ? p.startTime : -1")
+                    print("\nround %d, %s: loaded in %.2f s, first paint %.2f s"
+                          % (round_number + 1, label, loaded, first_paint / 1000), file=sys.stderr)
+        finally:
+            server.terminate()
+            server.wait()
+
     def test_200000_rows_sort(self):
         self.add_files(100000, 200000)
         page = os.path.join(self.work, "200k.html")
@@ -562,6 +594,8 @@ def main():
     parser.add_argument("--cli", required=True)
     parser.add_argument("--vnu", required=True)
     parser.add_argument("--axe", required=True)
+    # Rounds of LargePages' comparison with a web server's listing (0: none).
+    parser.add_argument("--compare", type=int, default=0)
     parser.add_argument("--out", required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.out, exist_ok=True)
