@@ -25,8 +25,9 @@ namespace {
 
 constexpr std::string_view kTitleStart = "Index of ";
 constexpr std::size_t kRowsPerGroup = 200;
-// A page names the top, an ellipsis and this many levels above it at most,
-// so that its size does not grow with the depth of the tree.
+// Below the top, a page names at most this many levels (the last ones,
+// after an ellipsis), so that its size does not grow with the depth of the
+// tree.
 constexpr std::size_t kShownLevels = 8;
 // Deeper than this, the top's breadcrumb is no link: "../" for every level
 // would make each page grow with the depth again.
