@@ -15,16 +15,16 @@ namespace quilldex {
 // <tbody> each, which the style lays out only near the screen
 // (content-visibility), so a page of 100,000 rows opens about as fast as
 // its first screen. While the page opens the script only collects the rows;
-// their texts are read afterwards in slices, between which the page
-// answers (or at once when a sort or the filter needs them). A sort sorts
-// numbers (row indexes by keys read once per column,
-// each order kept for the next click); a filter keeps the indexes whose
-// text holds the filter's. Then the groups are refilled in the new order,
-// every group full, so that the estimated heights stay right: the groups
-// on screen at once, the others in slices after it, outwards from the
-// screen, while the table says aria-busy. Each group is refilled with one
-// call of at most a group's rows (never one argument per row of the page);
-// rows that do not match are taken out of the page.
+// their texts are read afterwards in slices, between which the page answers
+// (or at once when a sort or the filter needs them; a sort by size or time
+// reads only the numbers). A sort sorts numbers (row indexes by keys read
+// once, each order kept for the next click); a filter keeps the indexes
+// whose text holds the filter's. Then the groups are refilled in the new
+// order, every group full, so that the estimated heights stay right: the
+// groups on screen at once, the others in slices after it, outwards from
+// the screen, while the table says aria-busy. Each group is refilled with
+// one call of at most a group's rows (never one argument per row of the
+// page); rows that do not match are taken out of the page.
 const std::string_view kPageScript =
     "(()=>{"
     "const t=document.querySelector('table'),G=200,groups=[...t.tBodies],rows=[],"
@@ -40,18 +40,20 @@ const std::string_view kPageScript =
     "groups[0].before(head);"
     "const n=rows.length,isDir=new Uint8Array(n),shown=[],low=[],size=new Float64Array(n),"
     "time=new Float64Array(n),dir=i=>isDir[i];"
-    "let keyed=0;"
-    "const key=end=>{for(let i=keyed;i<end;i++){const r=rows[i],c=r.firstChild,s=c.firstChild.textContent;"
-    "isDir[i]=r.className=='dir';shown[i]=isDir[i]?s.slice(0,-1):s;low[i]=c.textContent.toLowerCase();"
+    "let counted=0,read=0;"
+    "const facts=end=>{for(let i=counted;i<end;i++){const r=rows[i];isDir[i]=r.className=='dir';"
     "size[i]=isDir[i]?-1:+r.getAttribute('data-size');time[i]=+r.getAttribute('data-mtime')}"
-    "keyed=Math.max(keyed,end)},"
-    "ahead=()=>{key(Math.min(n,keyed+4000));if(keyed<n)setTimeout(ahead,0)},"
+    "counted=Math.max(counted,end)},"
+    "texts=end=>{facts(end);for(let i=read;i<end;i++){const c=rows[i].firstChild,s=c.firstChild.textContent;"
+    "shown[i]=isDir[i]?s.slice(0,-1):s;low[i]=c.textContent.toLowerCase()}"
+    "read=Math.max(read,end)},"
+    "ahead=()=>{texts(Math.min(n,read+4000));if(read<n)setTimeout(ahead,0)},"
     "fold=s=>s.replace(/[a-z]/g,c=>c.toUpperCase()),cmp=(x,y)=>x<y?-1:x>y?1:0,"
     "sorted={},"
-    "ascending=k=>{if(sorted[k])return sorted[k];key(n);"
+    "ascending=k=>{if(sorted[k])return sorted[k];facts(n);"
     "const o=new Uint32Array(n);for(let i=0;i<n;i++)o[i]=i;let by;"
     "if(k=='name'&&nameOrder)by=(a,b)=>nameOrder*(a-b);"
-    "else if(k=='name'){const u=shown.map(fold);by=(a,b)=>cmp(u[a],u[b])||cmp(shown[a],shown[b])}"
+    "else if(k=='name'){texts(n);const u=shown.map(fold);by=(a,b)=>cmp(u[a],u[b])||cmp(shown[a],shown[b])}"
     "else{const v=k=='size'?size:time;by=(a,b)=>v[a]-v[b]}"
     "return sorted[k]=o.sort((a,b)=>by(a,b)||a-b)},"
     "arrange=(k,down)=>{let o=ascending(k);if(down)o=o.slice().reverse();"
@@ -64,7 +66,7 @@ const std::string_view kPageScript =
     "let order=null,q='',moved=false,job=0;"
     "const show=()=>{let list=order;"
     "if(!list&&(q||moved)){list=new Uint32Array(n);for(let i=0;i<n;i++)list[i]=i}"
-    "if(q){key(n);list=list.filter(i=>low[i].includes(q))}"
+    "if(q){texts(n);list=list.filter(i=>low[i].includes(q))}"
     "const m=list?list.length:n;none.hidden=m>0||!q;note.textContent=q?m+' of '+n+' shown':'';"
     "if(!list)return;"
     "moved=true;const id=++job,used=Math.ceil(m/G);"
