@@ -5,9 +5,9 @@ namespace quilldex {
 // The table is laid out as blocks: each row a grid of the columns the
 // table's --columns lists (fixed widths after the name), each group of rows
 // a block the browser skips while it is off screen, with an estimate of its
-// height (rows of one line) until it was once laid out. The last group is
-// always laid out: a small page is one group. Colours reach 7:1 on their
-// backgrounds.
+// height (rows of one line) until it was once laid out. The first and the
+// last group are always laid out: a small page is one group, and the first
+// holds "..". Colours reach 7:1 on their backgrounds.
 const std::string_view kPageStyle =
     ":root{color-scheme:light dark;--fg:#1b1b1b;--bg:#fff;--line:#d8d8d8;--head:#f0f0f0;--a:#0842a0;"
     "--dim:#474747}"
@@ -23,7 +23,7 @@ const std::string_view kPageStyle =
     "[hidden]{display:none!important}"
     "table,thead,tbody{display:block}"
     "tbody{content-visibility:auto;contain-intrinsic-size:auto 460rem}"
-    "tbody:last-child{content-visibility:visible}"
+    "tbody:first-of-type,tbody:last-child{content-visibility:visible}"
     "tr{display:grid;grid-template-columns:var(--columns);border-bottom:1px solid var(--line)}"
     "thead tr{background:var(--head)}"
     "th,td{display:block;padding:.4rem .5rem;text-align:left;min-width:0}"
