@@ -216,7 +216,9 @@ private:
 
     // "top > docs > deep": each directory above this one, up to the top of
     // the run, links to its index file; this one is plain text. Only a
-    // recursive run has written those files.
+    // recursive run has written those files. Deep down, the levels between
+    // the top and the last kShownLevels are an ellipsis, and the top is no
+    // link below kDeepestTopLink levels.
     void writeBreadcrumbs(platform::OutputStream& stream, const IndexOptions& options)
     {
         stream.write("<nav aria-label=\"Breadcrumbs\"><ol>");
