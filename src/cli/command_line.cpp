@@ -14,8 +14,7 @@ const std::string_view kUsage =
     "                    [--no-size] [--time] [--date] [--page] [--json]\n"
     "                    [--sort key] [--reverse] [--dirs-first]\n"
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
-    "                    [--title text]\n"
-    "                    [directory]\n";
+    "                    [--title text] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
