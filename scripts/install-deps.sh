@@ -45,8 +45,9 @@ all) packages="$native $extra $bench" ;;
 esac
 # Node's own builds bring npm with them; Debian's nodejs needs its npm.
 [ "$want" = all ] && ! command -v npm >/dev/null && packages="$packages npm"
-# npm packages for ./test.sh, pinned, installed under build/tools/node_modules.
-npm_packages="vnu-jar@26.9.27"
+# npm packages for ./test.sh, pinned, installed under build/tools/node_modules:
+# the Nu HTML Checker and the axe-core accessibility engine for the page tests.
+npm_packages="vnu-jar@26.9.27 axe-core@4.14.1"
 
 missing=
 for p in $packages; do

@@ -8,14 +8,17 @@ set -eu
 cd "$(dirname "$0")/.."
 
 vnu=build/tools/node_modules/vnu-jar/build/dist/vnu.jar
-if [ ! -f "$vnu" ]; then
-	echo "test-page.sh: $vnu is missing (scripts/install-deps.sh all installs it)" >&2
-	exit 1
-fi
+axe=build/tools/node_modules/axe-core/axe.min.js
+for tool in "$vnu" "$axe"; do
+	if [ ! -f "$tool" ]; then
+		echo "test-page.sh: $tool is missing (scripts/install-deps.sh all installs it)" >&2
+		exit 1
+	fi
+done
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan --target quilldex-cli >/dev/null
 
 # Debian's Python, which holds Selenium.
-/usr/bin/python3 tests/index/page_test.py --cli build/asan/src/cli/quilldex-cli --vnu "$vnu" \
+/usr/bin/python3 tests/index/page_test.py --cli build/asan/src/cli/quilldex-cli --vnu "$vnu" --axe "$axe" \
 	--out build/page "$@"

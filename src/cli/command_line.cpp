@@ -15,7 +15,7 @@ const std::string_view kUsage =
     "                    [--no-size] [--time] [--date] [--page] [--json]\n"
     "                    [--sort key] [--reverse] [--dirs-first]\n"
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
-    "                    [directory]\n";
+    "                    [--title text] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -33,7 +33,9 @@ const std::string_view kHelp =
     "      --reverse          turn the order round\n"
     "      --dirs-first       directories before files\n"
     "      --json             write a JSON document instead of the HTML table\n"
-    "                         (default name in a recursive run: index.json)\n"
+    "                         (default name in a recursive run: index.json);\n"
+    "                         it has every column and no links, so --no-size,\n"
+    "                         --time, --date, -s, -l and -p are refused\n"
     "      --no-size          leave out the Size column\n"
     "      --time             add the Time column\n"
     "      --date             add the Date column\n"
@@ -43,6 +45,8 @@ const std::string_view kHelp =
     "  -t, --titles           show HTML documents by their <title>\n"
     "      --page             write a complete HTML page (sortable, with a\n"
     "                         filter box) instead of the table alone\n"
+    "      --title TEXT       with --page: name the top of the pages TEXT\n"
+    "                         (default: the directory's own name)\n"
     "  -q, --quiet            show no progress\n"
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
@@ -75,6 +79,7 @@ constexpr OptionDefinition kOptions[] = {
     {'\0', "reverse", false},   {'\0', "dirs-first", false},     {'\0', "exclude", true},
     {'\0', "no-hidden", false}, {'\0', "json", false},           {'\0', "check", false},
     {'\0', "force", false},     {'x', "one-file-system", false}, {'j', "jobs", true},
+    {'\0', "title", true},
 };
 
 const OptionDefinition* findShort(char c)
@@ -187,6 +192,12 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         options.readTitles = true;
     } else if (name == "page") {
         options.form = OutputForm::Page;
+    } else if (name == "title") {
+        if (value.empty())
+            return "empty title";
+        if (checkPageTitle(value) == TextProblem::TooLong)
+            return "title longer than 255 characters: " + std::string(value);
+        options.pageTitle = value;
     } else if (name == "check") {
         options.checkOnly = true;
     } else if (name == "force") {
@@ -215,6 +226,28 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
     return {};
 }
 
+// Two options given together that ask for contradicting things, or an
+// option the chosen form would ignore: what to say, or "".
+std::string conflictError(const std::vector<std::string_view>& given)
+{
+    const auto has = [&given](std::string_view name) {
+        for (const std::string_view option : given)
+            if (option == name)
+                return true;
+        return false;
+    };
+    if (has("json") && has("page"))
+        return "--json and --page cannot be used together";
+    // The JSON form writes every fact and no link.
+    if (has("json"))
+        for (const std::string_view ignored : {"no-size", "time", "date", "size-style", "links", "prefix"})
+            if (has(ignored))
+                return "--json and --" + std::string(ignored) + " cannot be used together";
+    if (has("title") && !has("page"))
+        return "--title is used only with --page";
+    return {};
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
@@ -222,6 +255,8 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
     ParseResult result;
     CommandLine& line = result.commandLine;
     std::vector<std::string_view> operands;
+    // The long names of the options given, for the conflicts between them.
+    std::vector<std::string_view> given;
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -259,6 +294,7 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
             result.error = apply(line, *option, value);
             if (!result.error.empty())
                 return result;
+            given.push_back(option->longName);
             continue;
         }
         for (std::size_t k = 1; k < argument.size(); ++k) {
@@ -282,9 +318,13 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
             result.error = apply(line, *option, value);
             if (!result.error.empty())
                 return result;
+            given.push_back(option->longName);
         }
     }
 
+    result.error = conflictError(given);
+    if (!result.error.empty())
+        return result;
     if (operands.size() > 1) {
         result.error = "more than one directory: " + std::string(operands[1]);
         return result;

@@ -103,7 +103,7 @@ int run(const quilldex::cli::CommandLine& line)
         if (!line.quiet && !options.checkOnly && platform::standardErrorIsTerminal())
             progress = [&progressLine](const quilldex::RecursiveProgress& p) { progressLine.update(p); };
         ok = quilldex::exportRecursive(options, progress, &reason, &report);
-        progressLine.finish();
+        progressLine.finish(report.counts);
     } else {
         ok = quilldex::exportSingle(outputPath.value_or(line.output), options, &reason, &report);
     }

@@ -1,6 +1,8 @@
 #include "cli/progress.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace quilldex::cli {
 
@@ -9,18 +11,26 @@ namespace {
 // A terminal redrawn more often than this only slows the run down.
 constexpr auto kUpdateInterval = std::chrono::milliseconds(100);
 
+// "1 directory", "2 directories".
+std::string counted(std::size_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
+}
+
 }  // namespace
 
 void ProgressLine::show(const RecursiveProgress& progress)
 {
-    std::fprintf(stderr, "\r%zu directories, %zu entries", progress.directories, progress.entries);
+    const std::string line = counted(progress.directories, "directory", "directories") + ", " +
+                             counted(progress.entries, "entry", "entries");
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
     shown_ = true;
+    shownLength_ = line.size();
 }
 
 void ProgressLine::update(const RecursiveProgress& progress)
 {
-    last_ = progress;
     const auto now = std::chrono::steady_clock::now();
     if (now < nextUpdate_)
         return;
@@ -28,12 +38,17 @@ void ProgressLine::update(const RecursiveProgress& progress)
     show(progress);
 }
 
-void ProgressLine::finish()
+void ProgressLine::finish(const RecursiveProgress& counts)
 {
     if (!shown_)
         return;
-    show(last_);
-    std::fputc('\n', stderr);
+    std::string line = counted(counts.directories, "directory", "directories") +
+                       " indexed: " + counted(counts.written, "file", "files") + " written, " +
+                       std::to_string(counts.unchanged) + " unchanged, " + std::to_string(counts.kept) + " kept, " +
+                       std::to_string(counts.failed) + " failed";
+    if (line.size() < shownLength_)
+        line.append(shownLength_ - line.size(), ' ');
+    std::fprintf(stderr, "\r%s\n", line.c_str());
 }
 
 }  // namespace quilldex::cli

@@ -1,8 +1,9 @@
 // The progress of a recursive run, on one line of standard error that is
-// rewritten in place.
+// rewritten in place, and its summary at the end.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 
 #include "index/export_runs.h"
 
@@ -11,14 +12,17 @@ namespace quilldex::cli {
 class ProgressLine {
 public:
     void update(const RecursiveProgress& progress);
-    // Writes the final counts and ends the line, if anything was shown.
-    void finish();
+    // Replaces the line, if anything was shown, with the run's summary:
+    // "12 directories indexed: 10 files written, 1 unchanged, 1 kept,
+    // 0 failed".
+    void finish(const RecursiveProgress& counts);
 
 private:
     void show(const RecursiveProgress& progress);
 
-    RecursiveProgress last_;
     bool shown_ = false;
+    // The length of the line shown, so that a shorter one covers it.
+    std::size_t shownLength_ = 0;
     std::chrono::steady_clock::time_point nextUpdate_{};
 };
 

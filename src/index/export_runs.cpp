@@ -331,6 +331,8 @@ void TreeWalk::visit(Task task)
         if (!failure.empty()) {
             const std::string where = path();
             problem(where, "open(" + shortened(lineSafe(where)) + "): " + failure);
+            const std::lock_guard guard(progressLock_);
+            ++counts_.failed;
         }
         return;
     }
@@ -415,6 +417,7 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     sorted(problems_, report.problems);
     sorted(notes_, report.notes);
     sorted(stale_, report.stale);
+    report.counts = counts_;
     return true;
 }
 

@@ -15,31 +15,6 @@
 
 namespace quilldex {
 
-// What a run met besides success. Paths are relative to the top of the run
-// ("." for the top itself); in the messages with control bytes shown as
-// "\xNN" so that each line is one path (stale paths are given as they are). A recursive run gives every list in the order of
-// the walk with one job (depth first, each directory's names in name
-// order), however many jobs it ran.
-struct RunReport {
-    // Failures: one line per directory that could not be opened, listed or
-    // written: "call(path): reason".
-    std::vector<std::string> problems;
-    // Notes that change nothing of the outcome: index-named files this
-    // program did not write, kept: "kept(path): not written by this program;
-    // --force replaces it".
-    std::vector<std::string> notes;
-    // For a check: the index files that a run would write or replace.
-    std::vector<std::string> stale;
-};
-
-// Writes the index of `options.directory` to `outputPath` ("-" is the
-// standard output). False when the file cannot be created or any write to
-// it fails; `reason`, when given, then tells why ("call(path): reason").
-// With options.checkOnly, writes nothing and adds `outputPath` to
-// report->stale when it is missing or differs.
-bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr,
-                  RunReport* report = nullptr);
-
 // How far a recursive run has come, summed over its jobs.
 struct RecursiveProgress {
     std::size_t directories = 0;
@@ -58,6 +33,35 @@ struct RecursiveProgress {
 // Called after each directory's index has been written (or found up to
 // date, or kept), one call at a time whatever the number of jobs.
 using ProgressCallback = std::function<void(const RecursiveProgress&)>;
+
+// What a run met besides success. Paths are relative to the top of the run
+// ("." for the top itself); in the messages with control bytes shown as
+// "\xNN" so that each line is one path (stale paths are given as they are).
+// A recursive run gives every list in the order of the walk with one job
+// (depth first, each directory's names in name order), however many jobs it
+// ran.
+struct RunReport {
+    // Failures: one line per directory that could not be opened, listed or
+    // written: "call(path): reason".
+    std::vector<std::string> problems;
+    // Notes that change nothing of the outcome: index-named files this
+    // program did not write, kept: "kept(path): not written by this program;
+    // --force replaces it".
+    std::vector<std::string> notes;
+    // For a check: the index files that a run would write or replace.
+    std::vector<std::string> stale;
+    // A recursive run's counts at its end.
+    RecursiveProgress counts;
+};
+
+// Writes the index of `options.directory` to `outputPath` ("-" is the
+// standard output). False when the file cannot be created or any write to
+// it fails; `reason`, when given, then tells why ("call(path): reason").
+// With options.checkOnly, writes nothing and adds `outputPath` to
+// report->stale when it is missing or differs.
+bool exportSingle(const std::string& outputPath, const IndexOptions& options, std::string* reason = nullptr,
+                  RunReport* report = nullptr);
+
 
 // Writes an index named `options.outputName` into `options.directory` and
 // into every directory below it, each directory's index before those of

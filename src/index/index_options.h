@@ -32,6 +32,7 @@ enum class SortKey {
 inline constexpr std::size_t kMaxFileMaskLength = 127;
 inline constexpr std::size_t kMaxLinkPrefixLength = 255;
 inline constexpr std::size_t kMaxOutputNameLength = 255;
+inline constexpr std::size_t kMaxPageTitleLength = 255;
 
 struct IndexOptions {
     // Directory to index, absolute. The run opens it once, at its start.
@@ -77,6 +78,9 @@ struct IndexOptions {
     bool reverseOrder = false;
     // Directories (and "..") before files, each group in the order above.
     bool directoriesFirst = false;
+    // The full page's name for the top of the run, in its title, heading and
+    // first breadcrumb; empty: the top directory's own name.
+    std::string pageTitle;
 
     friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };

@@ -4,7 +4,9 @@
 //   {"name": "notes.txt", "type": "file", "size": 500, "modified": "2001-04-25T13:05:09Z"}
 //   ]}
 // Names are written losslessly: one that is not UTF-8 shows U+FFFD for its
-// bad bytes and carries its exact bytes in "name_bytes" as well.
+// bad bytes and carries its exact bytes in "name_bytes" as well. A title is
+// text, its character references decoded.
+#include "index/character_references.h"
 #include "index/document_title.h"
 #include "index/index_form.h"
 #include "index/json_text.h"
@@ -49,7 +51,7 @@ public:
         line_.push_back('"');
         if (title) {
             line_.append(", \"title\": ");
-            appendJsonString(line_, platform::toUtf8(*title));
+            appendJsonString(line_, decodeTitleText(platform::toUtf8(*title)));
         }
         line_.push_back('}');
         stream.write(line_);

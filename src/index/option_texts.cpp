@@ -38,4 +38,9 @@ TextProblem checkOutputName(std::string_view name)
     return lengthOf(name) > kMaxOutputNameLength ? TextProblem::TooLong : TextProblem::None;
 }
 
+TextProblem checkPageTitle(std::string_view title)
+{
+    return lengthOf(title) > kMaxPageTitleLength ? TextProblem::TooLong : TextProblem::None;
+}
+
 }  // namespace quilldex

@@ -20,4 +20,7 @@ TextProblem checkLinkPrefix(std::string_view prefix);
 // kMaxOutputNameLength characters.
 TextProblem checkOutputName(std::string_view name);
 
+// A page's title holds at most kMaxPageTitleLength characters.
+TextProblem checkPageTitle(std::string_view title);
+
 }  // namespace quilldex

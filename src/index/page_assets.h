@@ -1,6 +1,7 @@
-// The style and the script inlined into every full page, so that a page
-// needs no other file and works from file:// with no server. Both are
-// ASCII only: a page may declare a code page that is not UTF-8.
+// The style (page_assets.cpp) and the script (page_script.cpp) inlined
+// into every full page, so that a page needs no other file and works from
+// file:// with no server. Both are ASCII only: a page may declare a code
+// page that is not UTF-8.
 #pragma once
 
 #include <string_view>

@@ -11,57 +11,14 @@ bool isContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
+// A raw carriage return is a character of the page's text, though no
+// reference may stand for it.
 bool mayStandInPage(std::uint32_t codePoint)
 {
-    if (codePoint < 0x20)
-        return codePoint == '\t' || codePoint == '\n' || codePoint == '\f' || codePoint == '\r';
-    if (codePoint >= 0x7F && codePoint < 0xA0)
-        return false;
-    if (codePoint >= 0xFDD0 && codePoint <= 0xFDEF)
-        return false;
-    return (codePoint & 0xFFFE) != 0xFFFE;
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isHexDigit(char c)
-{
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool isAlphanumeric(char c)
-{
-    return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return codePoint == '\r' || mayBeReferenced(codePoint);
 }
 
 }  // namespace
-
-std::size_t characterReferenceLength(std::string_view text)
-{
-    // The longest named reference is 31 characters with its '&' and ';'.
-    constexpr std::size_t kLongest = 32;
-    if (text.size() < 3 || text[0] != '&')
-        return 0;
-    std::size_t i = 1;
-    bool (*isBodyCharacter)(char) = isAlphanumeric;
-    if (text[1] == '#') {
-        i = 2;
-        isBodyCharacter = isDigit;
-        if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
-            ++i;
-            isBodyCharacter = isHexDigit;
-        }
-    }
-    const std::size_t bodyStart = i;
-    while (i < text.size() && i < kLongest && isBodyCharacter(text[i]))
-        ++i;
-    if (i == bodyStart || i >= text.size() || text[i] != ';')
-        return 0;
-    return i + 1;
-}
 
 std::size_t pageCharacterLength(std::string_view text)
 {

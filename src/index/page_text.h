@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "index/character_references.h"
+
 namespace quilldex {
 
 // The encoding the page declares for its text.
@@ -30,13 +32,10 @@ std::size_t pageCharacterLength(std::string_view text);
 // HTML text already, in which "&amp;" means '&'.
 enum class TextSource { Name, Title };
 
-// The length of the character reference ("&amp;", "&#233;", "&#xE9;") that
-// starts `text`, or 0 when `text` does not start with one.
-std::size_t characterReferenceLength(std::string_view text);
-
 // Calls `sink` with the pieces of `text` as element text: '&', '<', '>' and
 // '"' as character references (in a title, a character reference stays as
-// it is); under Utf8 each byte that does not belong to a character
+// it is, but one to a character no page may hold becomes "&#xFFFD;"); under
+// Utf8 each byte that does not belong to a character
 // pageCharacterLength accepts becomes U+FFFD, so that the reader sees where
 // a name's bytes could not be shown.
 template <typename Sink>
@@ -55,10 +54,12 @@ void forEachPageTextPiece(std::string_view text, PageEncoding encoding, TextSour
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte == '&') {
             const std::size_t length = source == TextSource::Title ? characterReferenceLength(text.substr(i)) : 0;
-            if (length > 0)
-                i += length;
-            else
+            if (length == 0)
                 replace(1, "&amp;");
+            else if (text[i + 1] == '#' && referencedCharacter(text.substr(i, length)) == 0xFFFD)
+                replace(length, "&#xFFFD;");
+            else
+                i += length;
         } else if (byte == '<')
             replace(1, "&lt;");
         else if (byte == '>')

@@ -26,7 +26,7 @@ std::string describe(const CommandLine& line)
          << " form=" << static_cast<int>(o.form) << " extraMasks=" << ::testing::PrintToString(o.extraMasks)
          << " excludeMasks=" << ::testing::PrintToString(o.excludeMasks) << " skipHidden=" << o.skipHidden
          << " sortKey=" << static_cast<int>(o.sortKey) << " reverse=" << o.reverseOrder
-         << " directoriesFirst=" << o.directoriesFirst;
+         << " directoriesFirst=" << o.directoriesFirst << " pageTitle=" << o.pageTitle;
     return text.str();
 }
 
@@ -171,6 +171,28 @@ const GoodCase kGoodCases[] = {
          l.options.form = OutputForm::Page;
          recursiveInto(l, "index.html", "index.html");
      }},
+    {{"--page", "--title", "Our files"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         l.options.pageTitle = "Our files";
+     }},
+    {{"--title=-r", "--page"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         l.options.pageTitle = "-r";
+     }},
+    {{"--page", "--title", kLongestPrefix},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         l.options.pageTitle = kLongestPrefix;
+     }},
+    // The JSON form with the options it uses.
+    {{"--json", "-t", "--sort", "size"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Json;
+         l.options.readTitles = true;
+         l.options.sortKey = SortKey::Size;
+     }},
     // -q, -h, -V
     {{"-q"}, [](CommandLine& l) { l.quiet = true; }},
     {{"--quiet"}, [](CommandLine& l) { l.quiet = true; }},
@@ -276,6 +298,21 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"--size-style="}, "bad size style:  (auto, bytes, kb or mb)"},
         {{"one", "two"}, "more than one directory: two"},
         {{"--", "one", "-r"}, "more than one directory: -r"},
+        {{"--page", "--title"}, "option needs a value: --title"},
+        {{"--page", "--title="}, "empty title"},
+        {{"--page", "--title", tooLongPrefix}, "title longer than 255 characters: " + tooLongPrefix},
+        // Options that contradict each other, or that the form would ignore.
+        {{"--json", "--page"}, "--json and --page cannot be used together"},
+        {{"--page", "--json"}, "--json and --page cannot be used together"},
+        {{"--json", "--no-size"}, "--json and --no-size cannot be used together"},
+        {{"--time", "--json"}, "--json and --time cannot be used together"},
+        {{"--json", "--date"}, "--json and --date cannot be used together"},
+        {{"--json", "-s", "bytes"}, "--json and --size-style cannot be used together"},
+        {{"-l", "--json"}, "--json and --links cannot be used together"},
+        {{"--json", "-rlt"}, "--json and --links cannot be used together"},
+        {{"--json", "-p", "http://host/"}, "--json and --prefix cannot be used together"},
+        {{"--title", "Top"}, "--title is used only with --page"},
+        {{"--json", "--title", "Top"}, "--title is used only with --page"},
         // The first error is the one reported.
         {{"-s", "gb", "--bogus"}, "bad size style: gb (auto, bytes, kb or mb)"},
     };

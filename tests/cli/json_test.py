@@ -61,7 +61,9 @@ class JsonListing(unittest.TestCase):
 
     def test_values_types_and_utc_times(self):
         make_file(self.path("notes.txt"), b"x" * 500)
-        make_file(self.path("page.html"), b"<html><title>Caf\xc3\xa9 \"menu\"</title>", NEW_YEAR_EVE)
+        # A title is decoded text: references too.
+        make_file(self.path("page.html"), b"<html><title>Caf\xc3\xa9 &amp; &#233;&#0; \"menu\"</title>",
+                  NEW_YEAR_EVE)
         make_file(self.path("plain.html"), b"<html>no title</html>")
         make_file(self.path('odd "q" \\ \n\t.txt'), b"")
         os.mkdir(self.path("sub"))
@@ -79,8 +81,8 @@ class JsonListing(unittest.TestCase):
         self.assertEqual(document["entries"][1:], [
             {"name": "notes.txt", "type": "file", "size": 500, "modified": "2001-04-25T13:05:09Z"},
             {"name": 'odd "q" \\ \n\t.txt', "type": "file", "size": 0, "modified": "2001-04-25T13:05:09Z"},
-            {"name": "page.html", "type": "file", "size": 33, "modified": "1999-12-31T23:59:59Z",
-             "title": 'Caf\u00e9 "menu"'},
+            {"name": "page.html", "type": "file", "size": 50, "modified": "1999-12-31T23:59:59Z",
+             "title": 'Caf\u00e9 & \u00e9\ufffd "menu"'},
             {"name": "plain.html", "type": "file", "size": 21, "modified": "2001-04-25T13:05:09Z"},
             {"name": "sub", "type": "directory", "modified": "2001-04-25T13:05:09Z"},
         ])

@@ -41,16 +41,16 @@ std::string pageOf(const std::filesystem::path& listed, const IndexOptions& opti
 }
 
 // The document around the table, as every page has it.
-std::string pageStart(std::string_view path)
+std::string pageStart(std::string_view title)
 {
     return "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"" + platform::textEncodingName() +
-           "\">\r\n<meta name=\"generator\" content=\"QUILLDEX 1.0.7\">\r\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n<title>Index of " +
-           std::string(path) + "</title>\r\n<style>" + std::string(kPageStyle) + "</style>\r\n</head>\r\n<body>\r\n";
+           "\">\r\n<meta name=\"generator\" content=\"QUILLDEX 1.0.7\">\r\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n<title>" +
+           std::string(title) + "</title>\r\n<style>" + std::string(kPageStyle) + "</style>\r\n</head>\r\n<body>\r\n";
 }
 
 std::string pageEnd(std::string_view totals)
 {
-    return "</tbody>\r\n</table>\r\n<script>" + std::string(kPageScript) + "</script>\r\n<footer>\r\n<p>" +
+    return "</tbody>\r\n</table>\r\n</main>\r\n<script>" + std::string(kPageScript) + "</script>\r\n<footer>\r\n<p>" +
            std::string(totals) +
            "</p>\r\n<p>Created by <a href=\"" QUILLDEX_HOME_PAGE
            "\">QUILLDEX 1.0.7</a></p>\r\n</footer>\r\n</body>\r\n</html>\r\n";
@@ -84,19 +84,22 @@ TEST(PageForm, WholePageOfADirectoryDeepInARecursiveRun)
     options.recursive = true;
     options.makeLinks = true;
     options.readTitles = true;
+    options.pageTitle = "Pub & co";
+    // Titles are shown: the script sorts by them at the start.
     const std::string expected =
-        pageStart("/docs/deep/") +
-        "<nav aria-label=\"Breadcrumbs\"><ol><li><a href=\"../../index.html\">Top</a></li>"
+        pageStart("Pub &amp; co / docs / deep") +
+        "<nav aria-label=\"Breadcrumbs\"><ol><li><a href=\"../../index.html\">Pub &amp; co</a></li>"
         "<li><a href=\"../index.html\">docs</a></li><li aria-current=\"page\">deep</li></ol></nav>\r\n"
-        "<h1>Index of /docs/deep/</h1>\r\n<table data-name-order=\"1\">\r\n"
+        "<main>\r\n<h1>Pub &amp; co / docs / deep</h1>\r\n"
+        "<table data-shown-order=\"1\" style=\"--columns:minmax(0,1fr) 6.5em\">\r\n"
         "<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th>"
         "<th scope=\"col\" data-sort=\"size\">Size</th></tr></thead>\r\n<tbody>\r\n"
         "<tr class=\"up\" data-mtime=\"T\"><td><a href=\"../index.html\">..</a></td><td>DIR</td></tr>\r\n"
         "<tr data-size=\"2048\" data-mtime=\"978307200\"><td><a href=\"a%26b.txt\">a&amp;b.txt</a></td>"
         "<td>2 kb</td></tr>\r\n"
-        "<tr class=\"dir\" data-mtime=\"T\"><td><a href=\"sub/index.html\">sub</a></td><td>DIR</td></tr>\r\n"
-        "<tr data-size=\"30\" data-mtime=\"978307200\"><td><a href=\"t.html\">Tom &amp; Jerry</a></td>"
-        "<td>30 bytes</td></tr>\r\n"
+        "<tr class=\"dir\" data-mtime=\"T\"><td><a href=\"sub/index.html\">sub/</a></td><td>DIR</td></tr>\r\n"
+        "<tr data-size=\"30\" data-mtime=\"978307200\"><td><a href=\"t.html\">Tom &amp; Jerry</a> "
+        "<small>t.html</small></td><td>30 bytes</td></tr>\r\n"
         "<tr data-size=\"1\" data-mtime=\"978307200\"><td><a href=\"z.txt\">z.txt</a></td><td>1 bytes</td></tr>\r\n" +
         pageEnd("1 directory, 3 files, 2 kb");
     EXPECT_EQ(withoutDirectoryTimes(pageOf(listed, options, DirectoryPlace{"/docs/deep/", nullptr, {}})), expected);
@@ -109,11 +112,14 @@ TEST(PageForm, NothingMatchedStillGivesACompletePageWithoutLinksUp)
     IndexOptions options = pageOptions();
     options.fileMask = "*.none";
     options.showSize = false;
+    options.directory = tree.root().string();
+    const std::string name = tree.root().filename().string();
     const std::string expected =
-        pageStart("/") +
-        "<nav aria-label=\"Breadcrumbs\"><ol><li aria-current=\"page\">Top</li></ol></nav>\r\n"
-        "<h1>Index of /</h1>\r\n<table data-name-order=\"1\">\r\n"
-        "<thead><tr><th scope=\"col\" data-sort=\"name\">Filename</th></tr></thead>\r\n<tbody>\r\n" +
+        pageStart("Index of " + name) + "<nav aria-label=\"Breadcrumbs\"><ol><li aria-current=\"page\">" + name +
+        "</li></ol></nav>\r\n<main>\r\n<h1>Index of " + name +
+        "</h1>\r\n<table data-name-order=\"1\" style=\"--columns:minmax(0,1fr)\">\r\n"
+        "<thead><tr><th scope=\"col\" data-sort=\"name\" aria-sort=\"ascending\">Filename</th></tr></thead>\r\n"
+        "<tbody>\r\n" +
         pageEnd("0 directories, 0 files, 0 bytes");
     EXPECT_EQ(pageOf(tree.root(), options, DirectoryPlace{}), expected);
 }
@@ -163,7 +169,7 @@ TEST(PageForm, TitleBytesAreNeverMarkedText)
                                                                       : "a\x01"
                                                                         "b &amp; c";
     const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
-    EXPECT_NE(page.find("<td>" + shown + "</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td><span>" + shown + "</span> <small>t.html</small></td>"), std::string::npos) << page;
 }
 
 // A recursive run that keeps files it did not write knows its own by their
@@ -186,9 +192,146 @@ TEST(PageForm, ASecondRecursiveRunReplacesThePagesOfTheFirst)
     EXPECT_NE(page.find("<td>b.txt</td>"), std::string::npos) << page;
 }
 
+// The part of a page between two markers.
+std::string between(const std::string& page, std::string_view start, std::string_view end)
+{
+    const auto from = page.find(start);
+    if (from == std::string::npos)
+        return "(no " + std::string(start) + ")";
+    const auto begin = from + start.size();
+    return page.substr(begin, page.find(end, begin) - begin);
+}
+
+// A page says where it is: the top by the title given or by the top
+// directory's name, the levels below it, at most the last eight after an
+// ellipsis; the top's breadcrumb leads up only as far as a recursive run
+// wrote pages, and not from very deep down.
+TEST(PageForm, TitleHeadingAndBreadcrumbsNameThePlace)
+{
+    TempTree tree;
+    std::string deep = "/";
+    for (int level = 1; level <= 65; ++level)
+        deep += "l" + std::to_string(level) + "/";
+    std::string upToTop;
+    for (int level = 1; level <= 10; ++level)
+        upToTop += "../";
+    const struct {
+        std::string directory;
+        std::string title;
+        bool recursive;
+        std::string place;
+        std::string name;
+        std::string crumbs;
+    } cases[] = {
+        {"/srv/pub", "", true, "/", "Index of pub", "<li aria-current=\"page\">pub</li>"},
+        {"/srv/pub/", "", true, "/a/", "Index of pub / a",
+         "<li><a href=\"../index.html\">pub</a></li><li aria-current=\"page\">a</li>"},
+        {"/", "", false, "/", "Index of /", "<li aria-current=\"page\">/</li>"},
+        {"/srv/pub", "Our <files> & more", true, "/", "Our &lt;files&gt; &amp; more",
+         "<li aria-current=\"page\">Our &lt;files&gt; &amp; more</li>"},
+        {"/srv/pub", "Site", true, "/a/b/", "Site / a / b",
+         "<li><a href=\"../../index.html\">Site</a></li><li><a href=\"../index.html\">a</a></li>"
+         "<li aria-current=\"page\">b</li>"},
+        {"/srv/pub", "Site", false, "/a/b/", "Site / a / b", "<li>Site</li><li>a</li><li aria-current=\"page\">b</li>"},
+        {"/srv/pub", "Site", true, "/1/2/3/4/5/6/7/8/9/10/", "Site / &#8230; / 3 / 4 / 5 / 6 / 7 / 8 / 9 / 10",
+         "<li><a href=\"" + upToTop +
+             "index.html\">Site</a></li><li>&#8230;</li><li><a href=\"../../../../../../../index.html\">3</a></li>"
+             "<li><a href=\"../../../../../../index.html\">4</a></li><li><a href=\"../../../../../index.html\">5</a>"
+             "</li><li><a href=\"../../../../index.html\">6</a></li><li><a href=\"../../../index.html\">7</a></li>"
+             "<li><a href=\"../../index.html\">8</a></li><li><a href=\"../index.html\">9</a></li>"
+             "<li aria-current=\"page\">10</li>"},
+        {"/srv/pub", "Site", true, deep, "Site / &#8230; / l58 / l59 / l60 / l61 / l62 / l63 / l64 / l65",
+         "<li>Site</li><li>&#8230;</li><li><a href=\"../../../../../../../index.html\">l58</a></li>"
+         "<li><a href=\"../../../../../../index.html\">l59</a></li><li><a href=\"../../../../../index.html\">l60</a>"
+         "</li><li><a href=\"../../../../index.html\">l61</a></li><li><a href=\"../../../index.html\">l62</a></li>"
+         "<li><a href=\"../../index.html\">l63</a></li><li><a href=\"../index.html\">l64</a></li>"
+         "<li aria-current=\"page\">l65</li>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.place);
+        IndexOptions options = pageOptions();
+        options.directory = c.directory;
+        options.pageTitle = c.title;
+        options.recursive = c.recursive;
+        const std::string page = pageOf(tree.root(), options, DirectoryPlace{c.place, nullptr, {}});
+        EXPECT_EQ(between(page, "<title>", "</title>"), c.name);
+        EXPECT_EQ(between(page, "<h1>", "</h1>"), c.name);
+        EXPECT_EQ(between(page, "<nav aria-label=\"Breadcrumbs\"><ol>", "</ol>"), c.crumbs);
+        // The top of a recursive run has no way up (a single run lists no
+        // "..").
+        if (c.recursive) {
+            EXPECT_EQ(page.find("<tr class=\"up\"") == std::string::npos, c.place == "/");
+        }
+    }
+}
+
+// The column the listing is ordered by says so from the start; with titles
+// shown the script sorts by them first.
+TEST(PageForm, TheWrittenOrderIsTheSortStateOfItsColumn)
+{
+    TempTree tree;
+    const auto headings = [&](SortKey key, bool reverse, bool size, bool time, bool date, bool titles) {
+        IndexOptions options = pageOptions();
+        options.sortKey = key;
+        options.reverseOrder = reverse;
+        options.showSize = size;
+        options.showTime = time;
+        options.showDate = date;
+        options.readTitles = titles;
+        const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
+        return between(page, "<table", "</tr></thead>");
+    };
+    const std::string up = " aria-sort=\"ascending\"";
+    const std::string down = " aria-sort=\"descending\"";
+    const std::string name = "<th scope=\"col\" data-sort=\"name\"";
+    const std::string size = "<th scope=\"col\" data-sort=\"size\"";
+    const std::string time = "<th scope=\"col\" data-sort=\"time\"";
+    EXPECT_EQ(headings(SortKey::Name, false, true, false, false, false),
+              " data-name-order=\"1\" style=\"--columns:minmax(0,1fr) 6.5em\">\r\n<thead><tr>" + name + up +
+                  ">Filename</th>" + size + ">Size</th>");
+    EXPECT_EQ(headings(SortKey::Natural, true, false, false, false, false),
+              " data-name-order=\"-1\" style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + down +
+                  ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Name, true, false, false, false, true),
+              " data-shown-order=\"-1\" style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Size, true, true, true, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.5em 5.5em 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + size +
+                  down + ">Size</th>" + time + ">Time</th>" + time + ">Date</th>");
+    EXPECT_EQ(headings(SortKey::Size, false, false, false, false, false),
+              " style=\"--columns:minmax(0,1fr)\">\r\n<thead><tr>" + name + ">Filename</th>");
+    EXPECT_EQ(headings(SortKey::Time, false, true, true, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.5em 5.5em 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + size +
+                  ">Size</th>" + time + up + ">Time</th>" + time + ">Date</th>");
+    EXPECT_EQ(headings(SortKey::Time, false, false, false, true, false),
+              " style=\"--columns:minmax(0,1fr) 6.75em\">\r\n<thead><tr>" + name + ">Filename</th>" + time + up +
+                  ">Date</th>");
+}
+
+// Rows stand in groups of 200, each its own <tbody>.
+TEST(PageForm, RowsStandInGroups)
+{
+    TempTree tree;
+    for (int number = 0; number < 450; ++number)
+        tree.file("f" + std::to_string(number));
+    IndexOptions options = pageOptions();
+    options.fileMask = "*";
+    const auto count = [](const std::string& page, std::string_view text) {
+        std::size_t found = 0;
+        for (auto at = page.find(text); at != std::string::npos; at = page.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    const std::string page = pageOf(tree.root(), options, DirectoryPlace{});
+    EXPECT_EQ(count(page, "<tr data-size"), 450u);
+    EXPECT_EQ(count(page, "<tbody>"), 3u);
+    // 200 rows, then the next group.
+    const std::string first = between(page, "<tbody>", "</tbody>");
+    EXPECT_EQ(count(first, "<tr"), 200u);
+}
+
 TEST(PageForm, StyleAndScriptAreSmallAndAsciiOnly)
 {
-    EXPECT_LE(kPageStyle.size() + kPageScript.size(), 4096u);
+    EXPECT_LE(kPageStyle.size() + kPageScript.size(), 6144u);
     for (const std::string_view asset : {kPageStyle, kPageScript}) {
         for (const char c : asset)
             EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "byte " << int(static_cast<unsigned char>(c));

@@ -7,7 +7,7 @@ give a meaning to; a real browser (headless Chromium through Selenium)
 opens pages from file://, sorts, filters, follows links, and shows the page
 without its script.
 
-    page_test.py --cli QUILLDEX_CLI --vnu VNU_JAR --out FOLDER [unittest args]
+    page_test.py --cli QUILLDEX_CLI --vnu VNU_JAR --axe AXE_JS --out FOLDER [unittest args]
 
 FOLDER receives a screenshot of a page (page.png) and the pages that
 failed validation.
@@ -19,6 +19,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 ARGS = None
@@ -80,6 +81,11 @@ class PageIsValidHtml(unittest.TestCase):
         write(os.path.join(top, b"title.html"),
               b"<title>Tom &amp; Jerry &copy; &#233; AT&T \xe9 \x01 \"q\" > x</title>")
         write(os.path.join(top, b"cut.html"), b"<TITLE>unterminated \xe6\x97")
+        # References to characters no page may hold, and ones too long to
+        # be references.
+        write(os.path.join(top, b"refs.html"),
+              b"<title>&#0; &#xD800; &#x110000; &#1; &#13; &#x80; &#xFFFE; &#99999999; &#x0000000041; "
+              b"&#00000065; &#x00000041;</title>")
         # Directories whose names reach the heading, the breadcrumbs and the
         # links up.
         deep = os.path.join(top, b"dir <&\"#%?\xe9 \xc3\xa9", b"z" * 255)
@@ -115,6 +121,32 @@ class PageIsValidHtml(unittest.TestCase):
         self.assertEqual(len(pages), 3)
         self.validate(pages, "every-option")
 
+    def test_titles_show_what_a_page_may_hold(self):
+        page = os.path.join(self.work, "references.html")
+        run_cli("--page", "-t", "-m", "refs.html", "-o", page, self.top)
+        with open(page, "rb") as f:
+            text = f.read()
+        row = text[text.index(b"<td><span>"):]
+        row = row[:row.index(b"</span>")]
+        self.assertEqual(row, b"<td><span>" + b"&#xFFFD; " * 8 + b"&amp;#x0000000041; &#00000065; &#x00000041;")
+        self.validate([page], "references")
+
+    def test_a_deep_tree_gives_pages_of_bounded_size(self):
+        # Each page names the top, an ellipsis and the last eight levels
+        # only: a page 400 levels down is within 1 KB of the top's (whose
+        # size is the style, the script and a row).
+        top = os.path.join(self.work, "deep")
+        path = top
+        for _ in range(400):
+            path = os.path.join(path, "d")
+        os.makedirs(path)
+        run_cli("--page", "-r", "-l", "-o", "index.html", top)
+        pages = index_files(top)
+        self.assertEqual(len(pages), 401)
+        sizes = [os.path.getsize(page) for page in pages]
+        self.assertLess(max(sizes) - min(sizes), 1024, (min(sizes), max(sizes)))
+        self.validate(pages[-1:] + pages[:1], "deep")
+
     def test_each_size_style_and_no_columns(self):
         pages = []
         for number, options in enumerate([["-s", "auto"], ["-s", "kb"], ["-s", "mb", "--time"],
@@ -140,12 +172,54 @@ def chromium(scripts=True):
     if not scripts:
         options.add_experimental_option(
             "prefs", {"profile.managed_default_content_settings.javascript": 2})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.set_page_load_timeout(60)
     return driver, profile
 
 
-class PageInBrowser(unittest.TestCase):
+class BrowserTest(unittest.TestCase):
+    """A headless Chromium shared by the tests of a class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="quilldex-browser-")
+        cls.driver, cls.profile = chromium()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        shutil.rmtree(cls.profile, ignore_errors=True)
+        shutil.rmtree(cls.work)
+
+    def open(self, path):
+        self.driver.get("file://" + path)
+
+    def rows(self):
+        return self.driver.find_elements("css selector", "tbody tr:not(.none)")
+
+    def names(self, visible_only=False):
+        return [row.find_element("css selector", "td").text for row in self.rows()
+                if not visible_only or row.is_displayed()]
+
+    def header(self, text):
+        return self.driver.find_element("xpath", "//th[starts-with(normalize-space(), '%s')]" % text)
+
+    def button(self, text):
+        return self.header(text).find_element("css selector", "button")
+
+    def sort_states(self):
+        return {th.text.strip(" \u25b2\u25bc\u2195"): th.get_attribute("aria-sort")
+                for th in self.driver.find_elements("css selector", "th")}
+
+    def status(self):
+        return self.driver.find_element("css selector", "[role=status]").text
+
+    def severe_console_messages(self):
+        return [entry for entry in self.driver.get_log("browser") if entry["level"] == "SEVERE"]
+
+
+class PageInBrowser(BrowserTest):
     """Sorting, filtering and links in headless Chromium, from file://."""
 
     # name: (size, seconds since 1970); orders by name, size and time differ.
@@ -162,7 +236,7 @@ class PageInBrowser(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.work = tempfile.mkdtemp(prefix="quilldex-browser-")
+        super().setUpClass()
         top = os.path.join(cls.work, "top")
         os.mkdir(top)
         for name, (size, mtime) in cls.FILES.items():
@@ -176,46 +250,25 @@ class PageInBrowser(unittest.TestCase):
         # The directory rows' times are those before the run wrote into them.
         run_cli("--page", "-r", "-l", "--time", "--date", "-o", "index.html", top)
         cls.top = top
-        cls.driver, cls.profile = chromium()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.driver.quit()
-        shutil.rmtree(cls.profile, ignore_errors=True)
-        shutil.rmtree(cls.work)
-
-    def open(self, path):
-        self.driver.get("file://" + path)
-
-    def rows(self):
-        from selenium.webdriver.common.by import By
-        return self.driver.find_elements(By.CSS_SELECTOR, "tbody tr")
-
-    def names(self, visible_only=False):
-        return [row.find_element("css selector", "td").text for row in self.rows()
-                if not visible_only or row.is_displayed()]
-
-    def header(self, text):
-        return self.driver.find_element("xpath", "//th[normalize-space()='%s']" % text)
-
-    def sort_states(self):
-        return {th.text.strip(" \u25b2\u25bc"): th.get_attribute("aria-sort")
-                for th in self.driver.find_elements("css selector", "th")}
 
     def expected(self, key, reverse):
-        entries = [(name, -1, mtime) for name, mtime in self.DIRECTORIES.items()]
+        # The top of the run has no "..", and directories end in '/'.
+        entries = [(name + "/", -1, mtime) for name, mtime in self.DIRECTORIES.items()]
         entries += [(name, size, mtime) for name, (size, mtime) in self.FILES.items()]
-        index = {"name": lambda e: (e[0].upper(), e[0]), "size": lambda e: e[1], "time": lambda e: e[2]}[key]
+        index = {"name": lambda e: (e[0].rstrip("/").upper(), e[0]), "size": lambda e: e[1],
+                 "time": lambda e: e[2]}[key]
         ascending = [e[0] for e in sorted(entries, key=index)]
         # Descending turns the whole order round, ties (the directories'
         # sizes) included.
-        return [".."] + (ascending[::-1] if reverse else ascending)
+        return ascending[::-1] if reverse else ascending
 
     def test_each_header_sorts_by_raw_values_and_again_in_reverse(self):
         self.open(os.path.join(self.top, "index.html"))
+        # The page says the order it was written in.
+        self.assertEqual(self.sort_states(), {"Filename": "ascending", "Size": None, "Time": None, "Date": None})
         for header, key in [("Size", "size"), ("Date", "time"), ("Time", "time"), ("Filename", "name")]:
             with self.subTest(header=header):
-                button = self.header(header).find_element("css selector", "button")
+                button = self.button(header)
                 button.click()
                 self.assertEqual(self.names(), self.expected(key, False))
                 states = self.sort_states()
@@ -224,49 +277,103 @@ class PageInBrowser(unittest.TestCase):
                 button.click()
                 self.assertEqual(self.names(), self.expected(key, True))
                 self.assertEqual(self.sort_states()[header], "descending")
+        self.assertEqual(self.severe_console_messages(), [])
+
+    def test_the_first_click_on_the_written_order_turns_it_round(self):
+        self.open(os.path.join(self.top, "index.html"))
+        self.button("Filename").click()
+        self.assertEqual(self.names(), self.expected("name", True))
+        self.assertEqual(self.sort_states()["Filename"], "descending")
 
     def test_a_header_sorts_from_the_keyboard(self):
         from selenium.webdriver.common.keys import Keys
         self.open(os.path.join(self.top, "index.html"))
-        button = self.header("Size").find_element("css selector", "button")
+        button = self.button("Size")
         button.send_keys(Keys.ENTER)
         self.assertEqual(self.names(), self.expected("size", False))
         button.send_keys(Keys.SPACE)
         self.assertEqual(self.names(), self.expected("size", True))
 
-    def test_filter_keeps_the_rows_whose_name_holds_the_text(self):
+    def test_filter_keeps_the_rows_whose_name_holds_the_text_and_says_how_many(self):
+        from selenium.webdriver.common.keys import Keys
         self.open(os.path.join(self.top, "index.html"))
+        footer = self.driver.find_element("tag name", "footer").text
         box = self.driver.find_element("css selector", "input[type=search]")
-        box.send_keys("AN")
-        self.assertEqual(self.names(visible_only=True), ["banana.txt"])
-        box.send_keys("\b\b" + "ü")
-        self.assertEqual(self.names(visible_only=True), ["café menü.txt"])
-        box.send_keys("\b")
-        self.assertEqual(len(self.names(visible_only=True)), len(self.rows()))
+        self.assertEqual(self.status(), "")
+        # Each step: what is typed, the rows shown, the status.
+        for typed, shown, status in [
+                ("AN", ["banana.txt"], "1 of 9 shown"),
+                ("\b\b" + "ü", ["café menü.txt"], "1 of 9 shown"),
+                ("\b" + "S", ["s10k.bin", "s113m.bin", "s1900.bin", "s2k.bin", "sub/"], "5 of 9 shown"),
+                ("ZZZ", [], "0 of 9 shown"),
+                (Keys.ESCAPE, self.expected("name", False), "")]:
+            with self.subTest(typed=typed):
+                box.send_keys(typed)
+                self.assertEqual(self.names(visible_only=True), shown)
+                self.assertEqual(self.status(), status)
+                no_matches = self.driver.find_element("css selector", "tr.none")
+                self.assertEqual(no_matches.is_displayed(), not shown)
+                if not shown:
+                    self.assertEqual(no_matches.text, "No matches")
+                # The footer sums up the folder, whatever is shown.
+                self.assertEqual(self.driver.find_element("tag name", "footer").text, footer)
+        self.assertEqual(box.get_attribute("value"), "")
+        self.assertEqual(self.driver.find_element("css selector", "[role=status]").tag_name, "p")
+
+    def test_filter_always_shows_the_way_up(self):
+        self.open(os.path.join(self.top, "sub", "index.html"))
+        box = self.driver.find_element("css selector", "input[type=search]")
+        box.send_keys("nothing like it")
+        self.assertEqual(self.names(visible_only=True), [".."])
+        self.assertEqual(self.status(), "0 of 1 shown")
+        self.assertTrue(self.driver.find_element("css selector", "tr.none").is_displayed())
+        self.button("Size").click()
+        self.assertEqual(self.names(visible_only=True), [".."])
 
     def test_directory_link_and_breadcrumb_open_the_right_index(self):
         self.open(os.path.join(self.top, "index.html"))
-        self.driver.find_element("link text", "sub").click()
+        self.assertEqual(self.driver.title, "Index of top")
+        self.driver.find_element("link text", "sub/").click()
         self.assertEqual(self.driver.current_url, "file://" + os.path.join(self.top, "sub", "index.html"))
-        self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of /sub/")
+        self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of top / sub")
+        self.assertEqual(self.driver.title, "Index of top / sub")
         self.assertEqual(self.names(), ["..", "inner.txt"])
         self.driver.find_element("css selector", "nav a").click()
         self.assertEqual(self.driver.current_url, "file://" + os.path.join(self.top, "index.html"))
-        self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of /")
+        self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of top")
+        # The heading, the filter and the table are the page's main content.
+        self.assertEqual(len(self.driver.find_elements("css selector", "main > h1, main > input, main > table")), 3)
+
+    def test_title_names_the_top_in_title_heading_and_first_breadcrumb(self):
+        top = os.path.join(self.work, "titled")
+        shutil.copytree(self.top, top)
+        run_cli("--page", "-r", "-l", "--title", "Our <files>", "-o", "index.html", top)
+        for page, name in [("index.html", "Our <files>"), ("sub/index.html", "Our <files> / sub")]:
+            with self.subTest(page=page):
+                self.open(os.path.join(top, page))
+                self.assertEqual(self.driver.title, name)
+                self.assertEqual(self.driver.find_element("tag name", "h1").text, name)
+                self.assertEqual(self.driver.find_element("css selector", "nav li").text, "Our <files>")
 
     def test_directories_stay_first_when_the_listing_put_them_first(self):
         top = os.path.join(self.work, "dirs-first")
         shutil.copytree(self.top, top)
         run_cli("--page", "--dirs-first", "-r", "--time", "-o", "index.html", top)
         self.open(os.path.join(top, "index.html"))
-        directories = set(self.DIRECTORIES)
         for header in ["Size", "Time", "Filename"]:
-            button = self.header(header).find_element("css selector", "button")
+            button = self.button(header)
             for _ in range(2):
                 button.click()
-                names = self.names()[1:]
-                kinds = [name in directories for name in names]
+                names = self.names()
+                kinds = [name.endswith("/") for name in names]
                 self.assertEqual(kinds, sorted(kinds, reverse=True), (header, names))
+
+    def test_directories_are_marked_whatever_the_columns(self):
+        top = os.path.join(self.work, "no-size")
+        shutil.copytree(self.top, top)
+        run_cli("--page", "-r", "--no-size", "-o", "index.html", top)
+        self.open(os.path.join(top, "index.html"))
+        self.assertEqual(sorted(name for name in self.names() if name.endswith("/")), ["Zdir/", "sub/"])
 
     def test_names_sort_in_the_order_the_listing_gave_them(self):
         top = os.path.join(self.work, "orders")
@@ -282,16 +389,48 @@ class PageInBrowser(unittest.TestCase):
                 page = os.path.join(self.work, "orders.html")
                 run_cli("--page", *order, "-o", page, top)
                 self.open(page)
-                button = self.header("Size").find_element("css selector", "button")
-                button.click()
-                self.header("Filename").find_element("css selector", "button").click()
+                self.button("Size").click()
+                self.button("Filename").click()
                 self.assertEqual(self.names(), expected)
-                self.header("Filename").find_element("css selector", "button").click()
+                self.button("Filename").click()
                 self.assertEqual(self.names(), expected[::-1])
 
+    def test_titles_show_beside_their_file_names_and_sort_and_filter_by_both(self):
+        top = os.path.join(self.work, "titles")
+        os.mkdir(top)
+        for name, title in [("a.html", "Zebra guide"), ("b.html", "Apple notes"), ("c.html", "Apple notes"),
+                            ("d.txt", None)]:
+            write(os.path.join(top, name), b"<title>%s</title>" % title.encode() if title else b"plain")
+        page = os.path.join(self.work, "titles.html")
+        run_cli("--page", "-t", "-l", "-o", page, top)
+        self.open(page)
+        # Sorted by what is shown at once: the page was written by file name.
+        self.assertEqual(self.names(), ["Apple notes b.html", "Apple notes c.html", "d.txt", "Zebra guide a.html"])
+        self.assertEqual(self.sort_states()["Filename"], "ascending")
+        self.button("Filename").click()
+        self.assertEqual(self.names()[0], "Zebra guide a.html")
+        box = self.driver.find_element("css selector", "input[type=search]")
+        box.send_keys("c.htm")
+        self.assertEqual(self.names(visible_only=True), ["Apple notes c.html"])
+        small = self.driver.find_element("css selector", "td small")
+        self.assertLess(float(small.value_of_css_property("font-size")[:-2]),
+                        float(self.driver.find_element("css selector", "td a").value_of_css_property("font-size")[:-2]))
+
     def test_screenshot(self):
-        self.open(os.path.join(self.top, "index.html"))
-        self.header("Size").find_element("css selector", "button").click()
+        # The README's picture: a subdirectory's page with every column.
+        top = os.path.join(self.work, "shot")
+        docs = os.path.join(top, "docs")
+        os.makedirs(os.path.join(docs, "drafts"))
+        for name, size, mtime, data in [
+                ("guide.html", 0, 1700000000, b"<title>User guide</title>"),
+                ("install.html", 0, 1710000000, b"<title>Installing &amp; updating</title>"),
+                ("notes.txt", 4200, 1690000000, None), ("report-2024.pdf", 1480000, 1705000000, None),
+                ("logo.png", 23800, 1600000000, None)]:
+            write(os.path.join(docs, name), data or b"", size=None if data else size, mtime=mtime)
+        run_cli("--page", "-r", "-l", "-t", "--time", "--date", "--title", "Example site", "-o", "index.html",
+                top)
+        self.open(os.path.join(docs, "index.html"))
+        self.button("Size").click()
         path = os.path.join(ARGS.out, "page.png")
         self.assertTrue(self.driver.save_screenshot(path))
         self.assertGreater(os.path.getsize(path), 1000)
@@ -301,7 +440,7 @@ class PageInBrowser(unittest.TestCase):
         try:
             driver.get("file://" + os.path.join(self.top, "index.html"))
             rows = driver.find_elements("css selector", "tbody tr")
-            self.assertEqual(len(rows), 1 + len(self.FILES) + len(self.DIRECTORIES))
+            self.assertEqual(len(rows), len(self.FILES) + len(self.DIRECTORIES))
             self.assertTrue(all(row.is_displayed() for row in rows))
             self.assertEqual(driver.find_elements("css selector", "th button, input"), [])
             self.assertEqual(driver.find_element("css selector", "td a[href='caf%C3%A9%20men%C3%BC.txt']").text,
@@ -311,11 +450,152 @@ class PageInBrowser(unittest.TestCase):
             shutil.rmtree(profile, ignore_errors=True)
 
 
+class PageIsAccessible(BrowserTest):
+    """axe-core, every rule (AAA contrast included), finds nothing."""
+
+    def test_no_violation_light_and_dark_wide_and_narrow(self):
+        top = os.path.join(self.work, "top")
+        os.makedirs(os.path.join(top, "sub", "deeper"))
+        write(os.path.join(top, "sub", "doc.html"), b"<title>A document &amp; its title</title>")
+        write(os.path.join(top, "sub", "notes.txt"), b"x" * 3000)
+        run_cli("--page", "-r", "-l", "-t", "--time", "--date", "-o", "index.html", top)
+        with open(ARGS.axe, encoding="utf-8") as f:
+            axe = f.read()
+        for page in ["index.html", "sub/index.html"]:
+            for scheme in ["light", "dark"]:
+                for width in [1280, 390]:
+                    with self.subTest(page=page, scheme=scheme, width=width):
+                        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+                            "features": [{"name": "prefers-color-scheme", "value": scheme}]})
+                        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                            "width": width, "height": 800, "deviceScaleFactor": 1, "mobile": width < 500})
+                        self.open(os.path.join(top, page))
+                        self.driver.execute_script(axe)
+                        self.driver.set_script_timeout(60)
+                        result = self.driver.execute_async_script("""
+                            const done = arguments[arguments.length - 1];
+                            const rules = axe.getRules().map(rule => rule.ruleId);
+                            axe.run(document, {runOnly: {type: 'rule', values: rules}})
+                               .then(r => done(r.violations.map(v => [v.id, v.nodes.map(n => n.target.join(' '))])),
+                                     e => done([['error', String(e)]]));""")
+                        self.assertEqual(result, [])
+        self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+
+class LargePages(BrowserTest):
+    """100,000 and 200,000 rows: times printed, bounds loose enough for a
+    loaded machine (bench/README.md has the figures of a quiet one)."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.folder = os.path.join(cls.work, "big")
+        os.mkdir(cls.folder)
+        cls.add_files(0, 100000)
+        cls.page100k = os.path.join(cls.work, "100k.html")
+        run_cli("--page", "-l", "--time", "-o", cls.page100k, cls.folder)
+
+    @classmethod
+    def add_files(cls, start, end):
+        for number in range(start, end):
+            # Sizes in another order than the names.
+            write(os.path.join(cls.folder, "file-%06d.txt" % number), size=(number * 7919) % 100003)
+
+    def timed(self, action):
+        """Milliseconds from running `action` to the next frame after it."""
+        self.driver.set_script_timeout(120)
+        return self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1], start = performance.now();
+            (%s)();
+            document.body.offsetHeight;
+            requestAnimationFrame(() => setTimeout(() => done(performance.now() - start), 0));""" % action)
+
+    def settled_names(self, count):
+        """The first `count` names once the table is filled."""
+        from selenium.webdriver.support.ui import WebDriverWait
+        WebDriverWait(self.driver, 60).until(
+            lambda d: d.execute_script("return !document.querySelector('table').hasAttribute('aria-busy')"))
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll('tbody tr:not(.none)')].slice(0, arguments[0])"
+            ".map(r => r.cells[0].textContent)", count)
+
+    def test_100000_rows_open_sort_and_filter_quickly(self):
+        self.driver.get_log("browser")
+        start = time.monotonic()
+        self.open(self.page100k)
+        loaded = time.monotonic() - start
+        first_paint = self.driver.execute_script(
+            "const p = performance.getEntriesByName('first-contentful-paint')[0]; return p ? p.startTime : -1")
+        sort = self.timed("() => document.querySelectorAll('th button')[1].click()")
+        self.assertEqual(self.settled_names(2), ["file-000000.txt", "file-047318.txt"])
+        again = self.timed("() => document.querySelectorAll('th button')[1].click()")
+        self.assertEqual(self.settled_names(1), ["file-052685.txt"])
+        box = "const f = document.querySelector('input'); f.value = %r; f.dispatchEvent(new Event('input'))"
+        filtered = self.timed("() => { %s }" % (box % "99"))
+        self.assertEqual(self.status(), "3691 of 100000 shown")
+        narrowed = self.timed("() => { %s }" % (box % "0999"))
+        self.assertEqual(self.status(), "120 of 100000 shown")
+        print("\n100,000 rows: loaded in %.2f s (first paint %.2f s), sort %.0f ms, reverse %.0f ms, "
+              "filter %.0f ms, narrower %.0f ms" % (loaded, first_paint / 1000, sort, again, filtered, narrowed),
+              file=sys.stderr)
+        self.assertLess(loaded, 30)
+        self.assertLess(first_paint, 10000)
+        for figure in [sort, again, filtered, narrowed]:
+            self.assertLess(figure, 3000)
+        self.assertEqual(self.severe_console_messages(), [])
+
+    def test_100000_rows_compared_with_a_web_servers_listing(self):
+        """With --compare: the page and python3 -m http.server's listing of
+        the same folder, both served by that server, opened in turn."""
+        if not ARGS.compare:
+            self.skipTest("only with --compare")
+        import socket
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        server = subprocess.Popen([sys.executable, "-m", "http.server", "--bind", "127.0.0.1", str(port)],
+                                  cwd=self.work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            for _ in range(100):
+                try:
+                    socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                    break
+                except OSError:
+                    time.sleep(0.1)
+            for round_number in range(ARGS.compare):
+                for label, url in [("quilldex-cli --page", "/100k.html"), ("http.server listing", "/big/")]:
+                    start = time.monotonic()
+                    self.driver.get("http://127.0.0.1:%d%s" % (port, url))
+                    loaded = time.monotonic() - start
+                    first_paint = self.driver.execute_script(
+                        "const p = performance.getEntriesByName('first-contentful-paint')[0];"
+                        "return p ? p.startTime : -1")
+                    print("\nround %d, %s: loaded in %.2f s, first paint %.2f s"
+                          % (round_number + 1, label, loaded, first_paint / 1000), file=sys.stderr)
+        finally:
+            server.terminate()
+            server.wait()
+
+    def test_200000_rows_sort(self):
+        self.add_files(100000, 200000)
+        page = os.path.join(self.work, "200k.html")
+        run_cli("--page", "-o", page, self.folder)
+        self.driver.get_log("browser")
+        self.open(page)
+        sort = self.timed("() => document.querySelectorAll('th button')[1].click()")
+        self.assertEqual(self.settled_names(3), ["file-000000.txt", "file-100003.txt", "file-047318.txt"])
+        print("\n200,000 rows: sort %.0f ms" % sort, file=sys.stderr)
+        self.assertEqual(self.severe_console_messages(), [])
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True)
     parser.add_argument("--vnu", required=True)
+    parser.add_argument("--axe", required=True)
+    # Rounds of LargePages' comparison with a web server's listing (0: none).
+    parser.add_argument("--compare", type=int, default=0)
     parser.add_argument("--out", required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.out, exist_ok=True)

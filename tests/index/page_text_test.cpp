@@ -98,6 +98,52 @@ TEST(PageText, TitlesKeepTheirCharacterReferences)
     EXPECT_EQ(pageText("Tom &amp; Jerry"), "Tom &amp;amp; Jerry");
 }
 
+// References to characters no page may hold show U+FFFD; a reference
+// longer than the bounds is no reference, and its '&' is escaped.
+TEST(PageText, TitleReferencesToCharactersNoPageMayHoldShowTheReplacement)
+{
+    const std::string eight(kMaxNumericReferenceDigits, '0');
+    const std::string longestName(kMaxNamedReferenceBody, 'a');
+    const std::pair<std::string, std::string> cases[] = {
+        {"&#0; &#x0; &#1; &#13; &#x1F; &#127; &#x80; &#x9f;",
+         "&#xFFFD; &#xFFFD; &#xFFFD; &#xFFFD; &#xFFFD; "
+         "&#xFFFD; &#xFFFD; &#xFFFD;"},
+        {"&#xD800; &#xDFFF; &#x110000; &#99999999; &#xFFFFFFFF;", "&#xFFFD; &#xFFFD; &#xFFFD; &#xFFFD; &#xFFFD;"},
+        {"&#xFDD0; &#xFFFE; &#x10FFFF; &#xFDCF; &#x10FFFD;", "&#xFFFD; &#xFFFD; &#xFFFD; &#xFDCF; &#x10FFFD;"},
+        {"&#9; &#10; &#12; &#32; &#xA0;", "&#9; &#10; &#12; &#32; &#xA0;"},
+        // At the bound, and one digit or letter past it.
+        {"&#" + eight + "65;", "&amp;#" + eight + "65;"},
+        {"&#" + eight.substr(2) + "65;", "&#" + eight.substr(2) + "65;"},
+        {"&#x" + eight.substr(2) + "41;", "&#x" + eight.substr(2) + "41;"},
+        {"&#x" + eight + "1;", "&amp;#x" + eight + "1;"},
+        {"&" + longestName + ";", "&" + longestName + ";"},
+        {"&" + longestName + "a;", "&amp;" + longestName + "a;"},
+    };
+    for (const auto& [title, shown] : cases) {
+        SCOPED_TRACE(title);
+        EXPECT_EQ(pageText(title, PageEncoding::Utf8, TextSource::Title), shown);
+        EXPECT_EQ(pageText(title, PageEncoding::CodePage, TextSource::Title), shown);
+    }
+}
+
+// The JSON form's title: what the reader sees, as text.
+TEST(TitleText, ReferencesAreDecodedToTheirCharacters)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom &amp; Jerry", "Tom & Jerry"},
+        {"&lt;b&gt; &quot;q&quot; &apos;a&apos;", "<b> \"q\" 'a'"},
+        {"caf&#233; &#xE9;&#XE9; &#x1F600;", "caf\xC3\xA9 \xC3\xA9\xC3\xA9 \xF0\x9F\x98\x80"},
+        {"&#0;&#xD800;&#x110000;&#1;", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        // Other named references stay as written; so does every '&' that
+        // starts none, and an overlong one.
+        {"&copy; AT&T &amp &#; &#x0000000041;", "&copy; AT&T &amp &#; &#x0000000041;"},
+        {"&amp;amp;", "&amp;"},
+        {"", ""},
+    };
+    for (const auto& [title, text] : cases)
+        EXPECT_EQ(decodeTitleText(title), text) << title;
+}
+
 struct LinkCase {
     std::string bytes;
     std::string link;
