@@ -70,6 +70,21 @@ std::optional<std::string> outputPathFromStart(const std::string& output)
     return (std::filesystem::path(*start) / std::filesystem::path(output)).string();
 }
 
+// The directory to index as an absolute path, links resolved, as the run
+// names its top (a page names it by its last part). Taken once, before the
+// run; where it cannot be resolved the run's own open names the failure.
+std::string absoluteDirectory(const std::string& directory)
+{
+    namespace platform = quilldex::platform;
+    if (platform::carriesMarkedCharacters(directory)) {
+        const auto start = platform::currentDirectory();
+        return start ? joinMarkedPath(*start, directory) : directory;
+    }
+    std::error_code error;
+    const auto canonical = std::filesystem::canonical(std::filesystem::path(directory), error);
+    return error ? directory : canonical.string();
+}
+
 // A path relative to the top of the run, as seen from where the command was
 // started.
 std::string fromStart(const std::string& directory, const std::string& path)
@@ -92,7 +107,7 @@ int run(const quilldex::cli::CommandLine& line)
         return kExitRunFailed;
     }
 
-    options.directory = line.directory;
+    options.directory = absoluteDirectory(line.directory);
 
     std::string reason;
     quilldex::RunReport report;
