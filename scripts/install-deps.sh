@@ -12,8 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 want=${1:-all}
 
-# Building quilldex-cli.
-native="g++ cmake ninja-build"
+# Building quilldex-cli; cmark-gfm and its extensions render README files
+# written in Markdown (--readme).
+native="g++ cmake ninja-build libcmark-gfm-dev libcmark-gfm-extensions-dev"
 # The native tests (GoogleTest), the manual page check (mandoc) and the
 # Debian package (dpkg-shlibdeps from dpkg-dev, which CPack runs through
 # file). The 32-bit and 64-bit Windows cross compilers, Wine and Wine's

@@ -35,7 +35,7 @@ const std::string_view kPageStyle =
 // names sort by their place, else by their text, ASCII letters without case.
 const std::string_view kPageScript =
     "(()=>{"
-    "const t=document.querySelector('table'),b=t.tBodies[0],all=[...b.rows],"
+    "const t=document.currentScript.previousElementSibling,b=t.tBodies[0],all=[...b.rows],"
     "up=all.filter(r=>r.classList.contains('up')),rows=all.filter(r=>!up.includes(r)),"
     "dirsFirst=t.hasAttribute('data-dirs-first'),"
     "nameOrder=+t.dataset.nameOrder||0,at=new Map(rows.map((r,i)=>[r,i])),"

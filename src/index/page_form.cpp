@@ -13,6 +13,8 @@
 #include "index/index_form.h"
 #include "index/index_writer.h"
 #include "index/page_assets.h"
+#include "index/page_cells.h"
+#include "index/page_extras.h"
 #include "index/page_text.h"
 #include "platform/marked_text.h"
 #include "version.h"
@@ -43,12 +45,17 @@ public:
         writeText(stream, place.path);
         stream.write("</title>\n<style>");
         stream.write(kPageStyle);
-        stream.write("</style>\n</head>\n<body>\n");
+        stream.write("</style>\n");
+        extras_.emplace(options, place, encoding_);
+        extras_->writeHead(stream);
+        stream.write("</head>\n<body>\n");
         writeBreadcrumbs(stream, options, place);
+        extras_->writeBeforeHeading(stream);
         stream.write("<h1>");
         stream.write(kTitleStart);
         writeText(stream, place.path);
         stream.write("</h1>\n");
+        extras_->writeAboveTable(stream);
         // The script keeps directories before files when the listing put
         // them there. Rows listed by name, plainly or naturally, already
         // stand in the order the Name column sorts by (or its reverse).
@@ -85,7 +92,7 @@ public:
         stream.write("\"><td>");
         writeNameCell(stream, entry, options);
         stream.write("</td>");
-        writeFactCells(stream, entry, options);
+        writePageFactCells(stream, entry, options);
         stream.write("</tr>\n");
     }
 
@@ -96,13 +103,17 @@ public:
         // one it wrote.
         stream.write("</tbody>\n</table>\n<script>");
         stream.write(kPageScript);
-        stream.write("</script>\n<footer>\n<p>");
+        stream.write("</script>\n");
+        extras_->writeBelowTable(stream);
+        stream.write("<footer>\n<p>");
         writeCount(stream, totals.directories, "directory", "directories");
         stream.write(", ");
         writeCount(stream, totals.files, "file", "files");
         stream.write(", ");
         stream.write(sizeText(totals.fileBytes, false, options.sizeStyle).view());
-        stream.write("</p>\n<p>Created by <a href=\"");
+        stream.write("</p>\n");
+        extras_->writeBeforeCredit(stream);
+        stream.write("<p>Created by <a href=\"");
         stream.write(kHomePageUrl);
         stream.write("\">" QUILLDEX_TITLE "</a></p>\n</footer>\n</body>\n</html>\n");
     }
@@ -220,6 +231,8 @@ private:
 
     std::string encodingName_;
     PageEncoding encoding_;
+    // Made with the header, for the directory being written.
+    std::optional<PageExtras> extras_;
 };
 
 }  // namespace

@@ -110,6 +110,10 @@ inline constexpr LocalTime kLastShownTime{9999, 12, 31, 23, 59, 59};
 
 LocalTime toLocalTime(UtcSeconds time);
 
+// The offset from UTC, in seconds east, of the local time that the time
+// zone's rules give for `time` (the summer offset on a summer date).
+std::int32_t utcOffsetAt(UtcSeconds time);
+
 // The process's current directory as an absolute path, or nothing when the
 // system cannot tell it.
 std::optional<std::string> currentDirectory();
@@ -198,6 +202,27 @@ extern const std::string_view kPathSeparators;
 // Whether to write through a symbolic link that stands where the output
 // file is to be created.
 enum class FollowLinks { Yes, No };
+
+// A whole file read into memory, or why it was not.
+struct SmallFile {
+    enum class Status {
+        Read,
+        Missing,     // no entry of that name
+        NotRegular,  // a directory, device, FIFO, socket or (not followed) link
+        TooLarge,    // more than the bytes asked for
+        Failed,      // the system refused (`error` tells why)
+    };
+    Status status = Status::Missing;
+    std::string bytes;
+    std::string error;
+};
+
+// Reads the regular file `name` (relative to the current directory) whole
+// when it holds at most `maxBytes` bytes. With FollowLinks::No a link that
+// stands there is not followed, and the file opened must be the entry that
+// was looked at; a device or FIFO is never opened for reading, and reading
+// never blocks.
+SmallFile readSmallFile(const std::string& name, std::size_t maxBytes, FollowLinks follow = FollowLinks::No);
 
 namespace detail {
 // A directory's modification time as the system holds it: seconds and
