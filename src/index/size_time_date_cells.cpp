@@ -60,7 +60,7 @@ void appendBytes(ShortText& text, std::uint64_t size)
     text.append(" bytes");
 }
 
-// Bytes below 1 KiB; else the largest IEC unit the size reaches, with two
+// Bytes below 1 KiB ("1 byte", "512 bytes"); else the largest IEC unit the size reaches, with two
 // decimals, a half hundredth rounded up, and a size that rounds to 1024.00
 // of a unit written as 1.00 of the next ("1023 bytes", "1.00 KiB",
 // "5.00 GiB"). In integers, as appendMegabytes.
@@ -68,7 +68,8 @@ void appendHuman(ShortText& text, std::uint64_t size)
 {
     static constexpr std::string_view kUnits[] = {" KiB", " MiB", " GiB", " TiB", " PiB", " EiB"};
     if (size < 1024) {
-        appendBytes(text, size);
+        text.appendNumber(size);
+        text.append(size == 1 ? " byte" : " bytes");
         return;
     }
     std::size_t unit = 0;

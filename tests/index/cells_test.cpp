@@ -65,7 +65,8 @@ TEST(SizeText, HumanAroundEachUnitBoundary)
     constexpr std::uint64_t Ki = 1024, Mi = Ki << 10, Gi = Mi << 10, Ti = Gi << 10, Pi = Ti << 10, Ei = Pi << 10;
     const std::pair<std::uint64_t, const char*> cases[] = {
         {0, "0 bytes"},
-        {1, "1 bytes"},
+        {1, "1 byte"},
+        {2, "2 bytes"},
         {1023, "1023 bytes"},
         {Ki, "1.00 KiB"},
         {Ki + 5, "1.00 KiB"},  // 1.0048...

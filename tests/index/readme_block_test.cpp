@@ -86,8 +86,10 @@ TEST(ReadmeBlock, LeftOutWithANote)
         std::string note;  // "" when the file is shown
     };
     const Case cases[] = {
-        {"README.html", "<p>x</p>", false, "readme(docs/README.html): left out, HTML is inserted only with --allow-html"},
-        {"HEADER.html", "<p>x</p>", false, "readme(docs/HEADER.html): left out, HTML is inserted only with --allow-html"},
+        {"README.html", "<p>x</p>", false,
+         "readme(docs/README.html): left out, HTML is inserted only with --allow-html"},
+        {"HEADER.html", "<p>x</p>", false,
+         "readme(docs/HEADER.html): left out, HTML is inserted only with --allow-html"},
         {"README.html", "<p>x</p>", true, ""},
         {"README.txt", std::string(kLargestReadme + 1, 'x'), false,
          "readme(docs/README.txt): left out, larger than 256 KiB"},
@@ -141,13 +143,13 @@ TEST(ReadmeBlock, NoLinkNorDirectoryIsRead)
     options.outputName = "index.html";
     Shown result = shown(tree, ReadmeRole::Readme, options, "/");
     EXPECT_EQ(result.block, "");
-    EXPECT_EQ(result.notes, std::vector<std::string>{
-                                "readme(README.md): left out, not a regular file (a link is not followed)"});
+    EXPECT_EQ(result.notes,
+              std::vector<std::string>{"readme(README.md): left out, not a regular file (a link is not followed)"});
     std::filesystem::remove(tree.path("README.md"));
     result = shown(tree, ReadmeRole::Readme, options, "/");
     EXPECT_EQ(result.block, "");
-    EXPECT_EQ(result.notes, std::vector<std::string>{
-                                "readme(README.txt): left out, not a regular file (a link is not followed)"});
+    EXPECT_EQ(result.notes,
+              std::vector<std::string>{"readme(README.txt): left out, not a regular file (a link is not followed)"});
 }
 
 TEST(ReadmeBlock, MarkdownRenderedSafely)
