@@ -369,6 +369,7 @@ def site_tree(top):
     write(os.path.join(top, "docs", "HEADER.html"), b'<p class="from-header">Header of the docs</p>\n')
     write(os.path.join(top, "huge", "README.md"), b"# big\n" + b"x" * (300 * 1024))
     write(os.path.join(top, "a", "b", "c", "deep.txt"), b"deep")
+    write(os.path.join(top, "a", "HEADER.md"), b"| Header | table |\n|---|---|\n| above | the listing |\n")
     write(os.path.join(top, "linked.css"), LINKED_CSS.encode())
 
 
@@ -455,6 +456,14 @@ class SitePages(unittest.TestCase):
         # The listing still sorts: the script finds its table.
         self.find("th button")[0].click()
         self.assertEqual(self.find("th[aria-sort]")[0].text.strip(" \u25b2"), "Filename")
+
+    def test_listing_sorts_below_a_header_that_holds_a_table(self):
+        self.open("a", "index.html")
+        self.assertEqual([td.text for td in self.find(".readme-header.markdown td")], ["above", "the listing"])
+        self.assertEqual(self.find(".readme-header th button"), [])
+        self.driver.find_element("xpath", "//th[normalize-space()='Size']/button").click()
+        self.assertEqual(self.driver.find_element("xpath", "//th[@aria-sort]").text.strip(" \u25b2"), "Size")
+        self.assertEqual(len(self.find(".readme-header ~ input[type=search]")), 1)
 
     def test_readme_over_256_kib_is_left_out(self):
         self.open("huge", "index.html")
