@@ -1,8 +1,10 @@
 #include "index/readme_block.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "index/markdown.h"
 #include "platform/platform.h"
@@ -82,6 +84,44 @@ void appendPreformatted(std::string& out, std::string_view text, PageEncoding en
     out += "</pre>\n";
 }
 
+// Whether every byte of `text` belongs to a well-formed UTF-8 character.
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = static_cast<unsigned char>(text[i]) < 0x80 ? 1 : pageCharacterLength(text.substr(i));
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A page in a code page shows UTF-8 text (what Markdown renders to, and
+// what most README files hold) by numeric character references, which mean
+// the same in any encoding. Text that is not UTF-8 is taken to be in the
+// code page already.
+std::string forCodePage(std::string text)
+{
+    if (!isUtf8(text))
+        return text;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        const std::size_t length = pageCharacterLength(std::string_view(text).substr(i));
+        char32_t codePoint = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        out += "&#" + std::to_string(static_cast<std::uint32_t>(codePoint)) + ';';
+        i += length;
+    }
+    return out;
+}
+
 void note(const IndexOptions& options, const DirectoryPlace& place, std::string_view name, std::string_view why)
 {
     if (options.site.note)
@@ -125,15 +165,17 @@ std::string readmeBlock(ReadmeRole role, const IndexOptions& options, const Dire
         std::optional<std::string> html;
         if (candidate.kind == FileKind::Markdown)
             html = markdownToHtml(file.bytes, options.linkPrefix);
+        std::string body;
         if (html || candidate.kind == FileKind::Html) {
             block += candidate.kind == FileKind::Html ? " html\">\n" : " markdown\">\n";
-            appendMarkup(block, html ? *html : file.bytes, encoding);
-            if (!block.ends_with('\n'))
-                block += '\n';
+            appendMarkup(body, html ? *html : file.bytes, encoding);
+            if (!body.ends_with('\n'))
+                body += '\n';
         } else {
             block += " text\">\n";
-            appendPreformatted(block, file.bytes, encoding);
+            appendPreformatted(body, file.bytes, encoding);
         }
+        block += encoding == PageEncoding::CodePage ? forCodePage(std::move(body)) : body;
         block += "</div>\n";
         return block;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "index/markdown.h"
@@ -20,13 +21,14 @@ struct Shown {
     std::vector<std::string> notes;
 };
 
-Shown shown(const TempTree& tree, ReadmeRole role, IndexOptions options, const std::string& place = "/docs/")
+Shown shown(const TempTree& tree, ReadmeRole role, IndexOptions options, const std::string& place = "/docs/",
+            PageEncoding encoding = PageEncoding::Utf8)
 {
     Shown result;
     options.site.showReadme = true;
     options.site.note = [&result](const std::string& note) { result.notes.push_back(note); };
     const ChangeDirectory inside(tree.root());
-    result.block = readmeBlock(role, options, DirectoryPlace{place}, PageEncoding::Utf8);
+    result.block = readmeBlock(role, options, DirectoryPlace{place}, encoding);
     return result;
 }
 
@@ -73,6 +75,24 @@ TEST(ReadmeBlock, TheFirstNameThereByKind)
         const Shown result = shown(tree, cases[i].role, options);
         EXPECT_EQ(result.block, cases[i].block);
         EXPECT_TRUE(result.notes.empty());
+    }
+}
+
+// A page in a Windows code page: a UTF-8 file's characters as numeric
+// references, valid in any encoding; a file in the code page as it is.
+TEST(ReadmeBlock, OnACodePagePage)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 <", "caf&#233; &#8364; &#128512; &lt;"},
+        {"caf\xe9 \x80 <", "caf\xe9 \x80 &lt;"},
+    };
+    for (const auto& [text, shownText] : cases) {
+        TempTree tree;
+        tree.file("README.txt", text);
+        IndexOptions options;
+        options.outputName = "index.html";
+        EXPECT_EQ(shown(tree, ReadmeRole::Readme, options, "/", PageEncoding::CodePage).block,
+                  "<div class=\"readme text\">\n<pre>\n" + shownText + "</pre>\n</div>\n");
     }
 }
 
