@@ -35,12 +35,6 @@ struct SiteOptions {
         return a.showReadme == b.showReadme && a.allowHtml == b.allowHtml && a.header == b.header &&
                a.footer == b.footer && a.style == b.style && a.styleHref == b.styleHref;
     }
-
-    // Whether any of it is asked for: it belongs to the full page only.
-    bool any() const
-    {
-        return showReadme || allowHtml || !header.empty() || !footer.empty() || !style.empty() || !styleHref.empty();
-    }
 };
 
 }  // namespace quilldex
