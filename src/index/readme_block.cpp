@@ -79,8 +79,10 @@ void appendPreformatted(std::string& out, std::string_view text, PageEncoding en
     // The parser drops a line feed right after <pre>: this one, not the
     // text's own.
     out += "<pre>\n";
-    forEachPageTextPiece(withLineFeeds(text), encoding, TextSource::Name,
-                         [&out](std::string_view piece) { out += piece; });
+    std::string escaped;
+    forEachPageTextPiece(text, encoding, TextSource::Name, [&escaped](std::string_view piece) { escaped += piece; });
+    // A code page's controls pass the escaping; no page may hold them.
+    appendMarkup(out, escaped, encoding);
     out += "</pre>\n";
 }
 

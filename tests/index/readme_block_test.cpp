@@ -85,6 +85,7 @@ TEST(ReadmeBlock, OnACodePagePage)
     const std::pair<std::string, std::string> cases[] = {
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 <", "caf&#233; &#8364; &#128512; &lt;"},
         {"caf\xe9 \x80 <", "caf\xe9 \x80 &lt;"},
+        {"ctl \x01\x7f\r\nend", "ctl &#xFFFD;&#xFFFD;\nend"},
     };
     for (const auto& [text, shownText] : cases) {
         TempTree tree;
