@@ -12,8 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 want=${1:-all}
 
-# Building quilldex-cli.
-native="g++ cmake ninja-build"
+# Building quilldex-cli; cmark-gfm and its extensions render README files
+# written in Markdown (--readme).
+native="g++ cmake ninja-build libcmark-gfm-dev libcmark-gfm-extensions-dev"
 # The native tests (GoogleTest), the manual page check (mandoc) and the
 # Debian package (dpkg-shlibdeps from dpkg-dev, which CPack runs through
 # file). The 32-bit and 64-bit Windows cross compilers, Wine and Wine's
@@ -49,6 +50,12 @@ esac
 # the Nu HTML Checker and the axe-core accessibility engine for the page tests.
 npm_packages="vnu-jar@26.9.27 axe-core@4.14.1"
 
+# The C source of cmark-gfm for the Windows builds, which Debian has no
+# MinGW build of: as npm's cmark-gfm package ships it (its vendor/cmark),
+# unpacked under build/tools. Only its source is used; nothing of the
+# package is run.
+cmark_source="cmark-gfm@0.9.0"
+
 missing=
 for p in $packages; do
 	status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
@@ -71,8 +78,20 @@ install_npm() {
 	npm install --prefix "$root/build/tools" --no-save --no-audit --no-fund --loglevel=error $wanted >/dev/null
 }
 
+# Unpacks the cmark-gfm source unless build/tools holds it already.
+install_cmark_source() {
+	[ "$want" = all ] || return 0
+	dir="$root/build/tools/cmark-gfm-${cmark_source##*@}"
+	[ -f "$dir/package/vendor/cmark/cmark-gfm.h" ] && return 0
+	mkdir -p "$dir"
+	tarball=$(cd "$dir" && npm pack --silent "$cmark_source")
+	tar -xzf "$dir/$tarball" -C "$dir" package/vendor/cmark package/package.json
+	rm -f "$dir/$tarball"
+}
+
 if [ -z "$missing" ]; then
 	install_npm
+	install_cmark_source
 	exit 0
 fi
 
@@ -93,3 +112,4 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends $missing >/dev/null
 install_npm
+install_cmark_source

@@ -9,7 +9,7 @@ set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${QUILLDEX_FUZZ_SECONDS:-20}
-targets="wildcard_fuzzer title_fuzzer name_cell_fuzzer"
+targets="wildcard_fuzzer title_fuzzer name_cell_fuzzer readme_fuzzer"
 
 cd "$root"
 cmake --preset fuzz >/dev/null

@@ -3,7 +3,8 @@
 # package (preset deb) must install on this system and is unpacked into a
 # throwaway root, where its quilldex-cli runs and writes the same index as
 # the build's, and its manual page and bash completion are read. The
-# Windows .zip (preset zip) must hold both programs and the guide.
+# Windows .zip (preset zip) must hold both programs, the guide and the
+# licence of the Markdown library built into them.
 set -eu
 
 cd "$(dirname "$0")/.."
@@ -58,7 +59,7 @@ quietly cpack --preset zip
 zip=$(ls build/win32/packages/*.zip)
 folder=quilldex-$version-win32
 listing=$(cd "$work" && cmake -E tar tf "$root/$zip" | sort | tr '\n' ' ')
-[ "$listing" = "$folder/quilldex-cli.exe $folder/quilldex.exe $folder/quilldex.txt " ] ||
+[ "$listing" = "$folder/cmark-gfm-licence.txt $folder/quilldex-cli.exe $folder/quilldex.exe $folder/quilldex.txt " ] ||
 	fail "$zip holds: $listing"
 (cd "$work" && cmake -E tar xf "$root/$zip")
 for program in quilldex.exe quilldex-cli.exe; do
@@ -68,4 +69,4 @@ done
 guide=$work/$folder/quilldex.txt
 grep -q "^QUILLDEX $version - user's guide" "$guide" || fail "quilldex.txt does not name version $version"
 [ "$(grep -c "$(printf '\r')\$" "$guide")" = "$(wc -l <"$guide")" ] || fail "quilldex.txt has lines without CR LF"
-echo "package: $(basename "$zip"): quilldex.exe, quilldex-cli.exe and quilldex.txt"
+echo "package: $(basename "$zip"): quilldex.exe, quilldex-cli.exe, quilldex.txt and cmark-gfm's licence"

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 
 #include <optional>
+#include <utility>
 
 #include "index/option_texts.h"
 
@@ -15,7 +16,9 @@ const std::string_view kUsage =
     "                    [--no-size] [--time] [--date] [--page] [--json]\n"
     "                    [--sort key] [--reverse] [--dirs-first]\n"
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
-    "                    [--title text] [directory]\n";
+    "                    [--title text] [--readme] [--allow-html]\n"
+    "                    [--header file] [--footer file] [--css file]\n"
+    "                    [--css-href url] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -39,7 +42,7 @@ const std::string_view kHelp =
     "      --no-size          leave out the Size column\n"
     "      --time             add the Time column\n"
     "      --date             add the Date column\n"
-    "  -s, --size-style STYLE auto, bytes, kb or mb (default auto)\n"
+    "  -s, --size-style STYLE auto, bytes, kb, mb or human (default auto)\n"
     "  -l, --links            make each name a link\n"
     "  -p, --prefix TEXT      put TEXT in front of every link target\n"
     "  -t, --titles           show HTML documents by their <title>\n"
@@ -47,6 +50,15 @@ const std::string_view kHelp =
     "                         filter box) instead of the table alone\n"
     "      --title TEXT       with --page: name the top of the pages TEXT\n"
     "                         (default: the directory's own name)\n"
+    "      --readme           (page) show each directory's HEADER file above the\n"
+    "                         table and its README file below it\n"
+    "      --allow-html       (page) insert HEADER and README files written in\n"
+    "                         HTML as they are (only for trusted trees)\n"
+    "      --header FILE      (page) put the HTML in FILE above every heading\n"
+    "      --footer FILE      (page) put the HTML in FILE above every credit line\n"
+    "      --css FILE         (page) add the style sheet FILE to every page\n"
+    "      --css-href URL     (page) link the style sheet URL from every page; a\n"
+    "                         relative URL is taken from the top of the run\n"
     "  -q, --quiet            show no progress\n"
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
@@ -71,15 +83,17 @@ struct OptionDefinition {
 };
 
 constexpr OptionDefinition kOptions[] = {
-    {'o', "output", true},      {'r', "recursive", false},       {'m', "mask", true},
-    {'\0', "no-size", false},   {'\0', "time", false},           {'\0', "date", false},
-    {'s', "size-style", true},  {'l', "links", false},           {'p', "prefix", true},
-    {'t', "titles", false},     {'q', "quiet", false},           {'h', "help", false},
-    {'V', "version", false},    {'\0', "page", false},           {'\0', "sort", true},
-    {'\0', "reverse", false},   {'\0', "dirs-first", false},     {'\0', "exclude", true},
-    {'\0', "no-hidden", false}, {'\0', "json", false},           {'\0', "check", false},
-    {'\0', "force", false},     {'x', "one-file-system", false}, {'j', "jobs", true},
-    {'\0', "title", true},
+    {'o', "output", true},       {'r', "recursive", false},       {'m', "mask", true},
+    {'\0', "no-size", false},    {'\0', "time", false},           {'\0', "date", false},
+    {'s', "size-style", true},   {'l', "links", false},           {'p', "prefix", true},
+    {'t', "titles", false},      {'q', "quiet", false},           {'h', "help", false},
+    {'V', "version", false},     {'\0', "page", false},           {'\0', "sort", true},
+    {'\0', "reverse", false},    {'\0', "dirs-first", false},     {'\0', "exclude", true},
+    {'\0', "no-hidden", false},  {'\0', "json", false},           {'\0', "check", false},
+    {'\0', "force", false},      {'x', "one-file-system", false}, {'j', "jobs", true},
+    {'\0', "title", true},       {'\0', "readme", false},         {'\0', "allow-html", false},
+    {'\0', "header", true},      {'\0', "footer", true},          {'\0', "css", true},
+    {'\0', "css-href", true},
 };
 
 const OptionDefinition* findShort(char c)
@@ -134,6 +148,8 @@ std::optional<SizeStyle> parseSizeStyle(std::string_view text)
         return SizeStyle::Kilobytes;
     if (text == "mb")
         return SizeStyle::Megabytes;
+    if (text == "human")
+        return SizeStyle::Human;
     return std::nullopt;
 }
 
@@ -180,7 +196,7 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
     } else if (name == "size-style") {
         const auto style = parseSizeStyle(value);
         if (!style)
-            return "bad size style: " + std::string(value) + " (auto, bytes, kb or mb)";
+            return "bad size style: " + std::string(value) + " (auto, bytes, kb, mb or human)";
         options.sizeStyle = *style;
     } else if (name == "links") {
         options.makeLinks = true;
@@ -198,6 +214,18 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         if (checkPageTitle(value) == TextProblem::TooLong)
             return "title longer than 255 characters: " + std::string(value);
         options.pageTitle = value;
+    } else if (name == "readme") {
+        options.site.showReadme = true;
+    } else if (name == "allow-html") {
+        options.site.allowHtml = true;
+    } else if (name == "header" || name == "footer" || name == "css") {
+        if (value.empty())
+            return "empty " + std::string(name) + " file name";
+        (name == "header" ? line.headerFile : name == "footer" ? line.footerFile : line.styleFile) = value;
+    } else if (name == "css-href") {
+        if (value.empty())
+            return "empty --css-href";
+        options.site.styleHref = value;
     } else if (name == "check") {
         options.checkOnly = true;
     } else if (name == "force") {
@@ -245,6 +273,26 @@ std::string conflictError(const std::vector<std::string_view>& given)
                 return "--json and --" + std::string(ignored) + " cannot be used together";
     if (has("title") && !has("page"))
         return "--title is used only with --page";
+    return {};
+}
+
+// The first option given that needs another one that is missing, as
+// "--readme needs --page", or "".
+std::string missingCompanion(const CommandLine& line)
+{
+    const SiteOptions& site = line.options.site;
+    if (line.options.form != OutputForm::Page) {
+        const std::pair<bool, std::string_view> pageOnly[] = {
+            {site.showReadme, "--readme"},           {!line.headerFile.empty(), "--header"},
+            {!line.footerFile.empty(), "--footer"},  {!line.styleFile.empty(), "--css"},
+            {!site.styleHref.empty(), "--css-href"},
+        };
+        for (const auto& [given, option] : pageOnly)
+            if (given)
+                return std::string(option) + " needs --page";
+    }
+    if (site.allowHtml && !site.showReadme)
+        return "--allow-html needs --readme";
     return {};
 }
 
@@ -359,6 +407,8 @@ ParseResult parseCommandLine(const std::vector<std::string_view>& arguments)
         }
     }
     line.options.outputName = name;
+    if (result.error = missingCompanion(line); !result.error.empty())
+        return result;
     if (line.options.checkOnly && line.output == "-") {
         result.error = "--check compares with a file and needs one: -o FILE or -r";
         return result;

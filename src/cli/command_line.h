@@ -21,6 +21,11 @@ struct CommandLine {
     bool quiet = false;
     // Replace index-named files that quilldex-cli did not write.
     bool force = false;
+    // Files for the page's site header, footer and style sheet, read when
+    // the run starts ("" when not given).
+    std::string headerFile;
+    std::string footerFile;
+    std::string styleFile;
     bool help = false;
     bool version = false;
 

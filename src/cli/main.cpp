@@ -95,11 +95,66 @@ std::string fromStart(const std::string& directory, const std::string& path)
     return directory + (separated ? "" : "/") + path;
 }
 
+// Reads a file named on the command line for every page (the site header,
+// footer or style sheet) into `text`; false, having said why, when it
+// cannot.
+bool readSiteFile(std::string_view role, const std::string& path, std::string& text)
+{
+    namespace platform = quilldex::platform;
+    if (path.empty())
+        return true;
+    constexpr std::size_t kLargest = std::size_t{16} << 20;
+    platform::SmallFile file = platform::readSmallFile(nullptr, path, kLargest, platform::FollowLinks::Yes);
+    using Status = platform::SmallFile::Status;
+    switch (file.status) {
+    case Status::Read:
+        text = std::move(file.bytes);
+        return true;
+    case Status::Missing:
+        file.error = "No such file or directory";
+        break;
+    case Status::NotRegular:
+        file.error = "not a regular file";
+        break;
+    case Status::TooLarge:
+        file.error = "larger than 16 MiB";
+        break;
+    case Status::Failed:
+        break;
+    }
+    printError(std::string(role) + "(" + path + "): " + file.error);
+    return false;
+}
+
+// Whether a style sheet can be inlined: the text "</style" would end the
+// page's style element and let the rest pass for markup.
+bool closesStyleElement(std::string_view style)
+{
+    for (std::size_t at = style.find("</"); at != std::string_view::npos; at = style.find("</", at + 1)) {
+        std::string word(style.substr(at + 2, 5));
+        for (char& c : word)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (word == "style")
+            return true;
+    }
+    return false;
+}
+
 int run(const quilldex::cli::CommandLine& line)
 {
     namespace platform = quilldex::platform;
     quilldex::IndexOptions options = line.options;
     options.keepForeignFiles = options.recursive && !line.force;
+    // Read before the run changes directory: the paths are the user's.
+    if (!readSiteFile("header", line.headerFile, options.site.header) ||
+        !readSiteFile("footer", line.footerFile, options.site.footer) ||
+        !readSiteFile("css", line.styleFile, options.site.style))
+        return kExitRunFailed;
+    if (closesStyleElement(options.site.style)) {
+        printError("css(" + line.styleFile + "): holds \"</style\", which would end the page's style element");
+        return kExitRunFailed;
+    }
+    options.site.note = [](const std::string& note) { printError(note); };
     const auto outputPath = outputPathFromStart(line.output);
     if (!outputPath && !options.recursive) {
         printError("Could not create output file: open(" + line.output + "): " + platform::lastErrorText() +

@@ -15,7 +15,7 @@ _quilldex_cli()
 		case ${BASH_REMATCH[3]} in
 		FILE) COMPREPLY=($(compgen -f -- "$cur")) ;;
 		DIR*) COMPREPLY=($(compgen -d -- "$cur")) ;;
-		STYLE) COMPREPLY=($(compgen -W 'auto bytes kb mb' -- "$cur")) ;;
+		STYLE) COMPREPLY=($(compgen -W 'auto bytes kb mb human' -- "$cur")) ;;
 		KEY) COMPREPLY=($(compgen -W 'name natural size time' -- "$cur")) ;;
 		N) ;;
 		esac

@@ -35,7 +35,7 @@ private:
 };
 
 // The Size column's text: "DIR" for a directory, else the byte count in the
-// form that `style` asks for ("500 bytes", "2 kb", "3.34 mb").
+// form that `style` asks for ("500 bytes", "2 kb", "3.34 mb", "5.00 GiB").
 ShortText sizeText(std::uint64_t size, bool isDirectory, SizeStyle style);
 
 // "13:05.09": hour, minute and, after a full stop, second.

@@ -7,12 +7,19 @@
 #include <string_view>
 #include <vector>
 
+#include "index/site_options.h"
 #include "platform/platform.h"
 
 namespace quilldex {
 
 // How the Size column writes a byte count.
-enum class SizeStyle { Auto, Bytes, Kilobytes, Megabytes };
+enum class SizeStyle {
+    Auto,
+    Bytes,
+    Kilobytes,
+    Megabytes,
+    Human,  // IEC units, bytes to EiB, two decimals
+};
 
 // What an index file is: the HTML table alone (a fragment to paste into
 // other pages), a complete HTML page, or a JSON document.
@@ -81,6 +88,9 @@ struct IndexOptions {
     // The full page's name for the top of the run, in its title, heading and
     // first breadcrumb; empty: the top directory's own name.
     std::string pageTitle;
+
+    // The full page's README files, header, footer and style.
+    SiteOptions site;
 
     friend bool operator==(const IndexOptions&, const IndexOptions&) = default;
 };

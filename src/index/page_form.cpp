@@ -15,6 +15,8 @@
 #include "index/index_form.h"
 #include "index/index_writer.h"
 #include "index/page_assets.h"
+#include "index/page_cells.h"
+#include "index/page_extras.h"
 #include "index/page_text.h"
 #include "platform/marked_text.h"
 #include "version.h"
@@ -90,11 +92,17 @@ public:
         writePlaceName(stream, options);
         stream.write("</title>\n<style>");
         stream.write(kPageStyle);
-        stream.write("</style>\n</head>\n<body>\n");
+        stream.write("</style>\n");
+        extras_.emplace(options, place, encoding_);
+        extras_->writeHead(stream);
+        stream.write("</head>\n<body>\n");
         writeBreadcrumbs(stream, options);
-        stream.write("<main>\n<h1>");
+        stream.write("<main>\n");
+        extras_->writeBeforeHeading(stream);
+        stream.write("<h1>");
         writePlaceName(stream, options);
         stream.write("</h1>\n");
+        extras_->writeAboveTable(stream);
         writeTableStart(stream, options);
     }
 
@@ -118,7 +126,7 @@ public:
         stream.write("\"><td>");
         writeNameCell(stream, entry, options, title);
         stream.write("</td>");
-        writeFactCells(stream, entry, options);
+        writePageFactCells(stream, entry, options);
         stream.write("</tr>\n");
         if (++rowsInGroup_ == kRowsPerGroup) {
             stream.write("</tbody>\n<tbody>\n");
@@ -131,7 +139,9 @@ public:
         // The script runs once the table is complete. The credit line
         // comes last, where a later run looks for it to know the file as
         // one it wrote.
-        stream.write("</tbody>\n</table>\n</main>\n<script>");
+        stream.write("</tbody>\n</table>\n");
+        extras_->writeBelowTable(stream);
+        stream.write("</main>\n<script>");
         stream.write(kPageScript);
         stream.write("</script>\n<footer>\n<p>");
         writeCount(stream, totals.directories, "directory", "directories");
@@ -139,7 +149,9 @@ public:
         writeCount(stream, totals.files, "file", "files");
         stream.write(", ");
         stream.write(sizeText(totals.fileBytes, false, options.sizeStyle).view());
-        stream.write("</p>\n<p>Created by <a href=\"");
+        stream.write("</p>\n");
+        extras_->writeBeforeCredit(stream);
+        stream.write("<p>Created by <a href=\"");
         stream.write(kHomePageUrl);
         stream.write("\">" QUILLDEX_TITLE "</a></p>\n</footer>\n</body>\n</html>\n");
     }
@@ -349,6 +361,8 @@ private:
     std::vector<std::string_view> levels_;
     std::string_view topName_;
     std::size_t rowsInGroup_ = 0;
+    // Made with the header, for the directory being written.
+    std::optional<PageExtras> extras_;
 };
 
 }  // namespace

@@ -27,7 +27,7 @@ namespace quilldex {
 // page); rows that do not match are taken out of the page.
 const std::string_view kPageScript =
     "(()=>{"
-    "const t=document.querySelector('table'),G=200,groups=[...t.tBodies],rows=[],"
+    "const t=document.querySelector('main>table'),G=200,groups=[...t.tBodies],rows=[],"
     "heads=[...t.tHead.rows[0].cells],"
     "dirsFirst=t.hasAttribute('data-dirs-first'),nameOrder=+t.dataset.nameOrder||0,"
     "head=document.createElement('tbody'),none=document.createElement('tr'),"

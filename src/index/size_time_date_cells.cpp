@@ -60,6 +60,44 @@ void appendBytes(ShortText& text, std::uint64_t size)
     text.append(" bytes");
 }
 
+// Bytes below 1 KiB ("1 byte", "512 bytes"); else the largest IEC unit the size reaches, with two
+// decimals, a half hundredth rounded up, and a size that rounds to 1024.00
+// of a unit written as 1.00 of the next ("1023 bytes", "1.00 KiB",
+// "5.00 GiB"). In integers, as appendMegabytes.
+void appendHuman(ShortText& text, std::uint64_t size)
+{
+    static constexpr std::string_view kUnits[] = {" KiB", " MiB", " GiB", " TiB", " PiB", " EiB"};
+    if (size < 1024) {
+        text.appendNumber(size);
+        text.append(size == 1 ? " byte" : " bytes");
+        return;
+    }
+    std::size_t unit = 0;
+    while (unit + 1 < std::size(kUnits) && (size >> (10 * (unit + 2))) != 0)
+        ++unit;
+    const int shift = 10 * static_cast<int>(unit + 1);
+    std::uint64_t whole = size >> shift;
+    const std::uint64_t rest = size & ((std::uint64_t{1} << shift) - 1);
+    // (100 * rest + half a unit) >> shift, without overflow: rest is split
+    // into its top ten bits and the bits below them.
+    const int lowShift = shift - 10;
+    const std::uint64_t top = rest >> lowShift;
+    const std::uint64_t low = rest & ((std::uint64_t{1} << lowShift) - 1);
+    std::uint64_t hundredths = (100 * top + 512 + ((100 * low) >> lowShift)) >> 10;
+    if (hundredths == 100) {
+        ++whole;
+        hundredths = 0;
+    }
+    if (whole == 1024 && unit + 1 < std::size(kUnits)) {
+        whole = 1;
+        ++unit;
+    }
+    text.appendNumber(whole);
+    text.append('.');
+    text.appendTwoDigits(static_cast<int>(hundredths));
+    text.append(kUnits[unit]);
+}
+
 }  // namespace
 
 ShortText sizeText(std::uint64_t size, bool isDirectory, SizeStyle style)
@@ -78,6 +116,9 @@ ShortText sizeText(std::uint64_t size, bool isDirectory, SizeStyle style)
         break;
     case SizeStyle::Megabytes:
         appendMegabytes(text, size);
+        break;
+    case SizeStyle::Human:
+        appendHuman(text, size);
         break;
     case SizeStyle::Auto:
         if (size >= kMegabyte)

@@ -206,6 +206,10 @@ inline constexpr LocalTime kLastShownTime{9999, 12, 31, 23, 59, 59};
 
 LocalTime toLocalTime(UtcSeconds time);
 
+// The offset from UTC, in seconds east, of the local time that the time
+// zone's rules give for `time` (the summer offset on a summer date).
+std::int32_t utcOffsetAt(UtcSeconds time);
+
 // The process's current directory as an absolute path, or nothing when the
 // system cannot tell it. Front ends only: a run never asks.
 std::optional<std::string> currentDirectory();
@@ -240,6 +244,31 @@ extern const std::string_view kPathSeparators;
 // directory's listing tells whether the name is there, which spares a
 // call that would fail.
 enum class ExistingFile { Unknown, Absent, Present };
+
+// Whether to follow a symbolic link that stands at a name.
+enum class FollowLinks { Yes, No };
+
+// A whole file read into memory, or why it was not.
+struct SmallFile {
+    enum class Status {
+        Read,
+        Missing,     // no entry of that name
+        NotRegular,  // a directory, device, FIFO, socket or (not followed) link
+        TooLarge,    // more than the bytes asked for
+        Failed,      // the system refused (`error` tells why)
+    };
+    Status status = Status::Missing;
+    std::string bytes;
+    std::string error;
+};
+
+// Reads the regular file `name` of `directory` (without one: a path as the
+// person running the program gave it) whole when it holds at most
+// `maxBytes` bytes. With FollowLinks::No a link that stands there is not
+// followed, and the file opened must be the entry that was looked at; a
+// device or FIFO is never opened for reading, and reading never blocks.
+SmallFile readSmallFile(const DirectoryHandle* directory, const std::string& name, std::size_t maxBytes,
+                        FollowLinks follow = FollowLinks::No);
 
 // A buffered output file in which every line feed written becomes CR LF and
 // no other byte changes, so that the bytes are the same on every platform.

@@ -383,6 +383,16 @@ LocalTime toLocalTime(UtcSeconds time)
                      fields.tm_hour,        fields.tm_min,     fields.tm_sec};
 }
 
+std::int32_t utcOffsetAt(UtcSeconds time)
+{
+    constexpr UtcSeconds kEarliest = -11644473600;  // 1601-01-01 00:00:00 UTC
+    const std::time_t seconds = static_cast<std::time_t>(std::clamp(time, kEarliest, kLatestShownTime));
+    std::tm fields{};
+    if (::localtime_r(&seconds, &fields) == nullptr)
+        return 0;
+    return static_cast<std::int32_t>(fields.tm_gmtoff);
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
@@ -490,6 +500,56 @@ std::size_t readFileStart(const DirectoryHandle& directory, const std::string& n
         opened.st_ino != status.st_ino)
         return 0;
     return readStart(file.get(), opened, buffer, capacity);
+}
+
+SmallFile readSmallFile(const DirectoryHandle* directory, const std::string& name, std::size_t maxBytes,
+                        FollowLinks follow)
+{
+    const int at = directory != nullptr ? descriptorOf(*directory) : AT_FDCWD;
+    SmallFile file;
+    const auto fail = [&file](SmallFile::Status status) {
+        file.status = status;
+        if (status == SmallFile::Status::Failed)
+            file.error = lastErrorText();
+        return std::move(file);
+    };
+    // The entry's own status first, so that no device or FIFO is opened.
+    struct stat own;
+    const int statFlags = follow == FollowLinks::No ? AT_SYMLINK_NOFOLLOW : 0;
+    if (::fstatat(at, name.c_str(), &own, statFlags) != 0)
+        return fail(errno == ENOENT || errno == ENOTDIR ? SmallFile::Status::Missing : SmallFile::Status::Failed);
+    if (!S_ISREG(own.st_mode))
+        return fail(SmallFile::Status::NotRegular);
+    if (static_cast<std::uint64_t>(own.st_size) > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    const int openFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (follow == FollowLinks::No ? O_NOFOLLOW : 0);
+    const FileDescriptor fd(::openat(at, name.c_str(), openFlags));
+    if (fd.get() < 0)
+        return fail(errno == ELOOP ? SmallFile::Status::NotRegular : SmallFile::Status::Failed);
+    // Something else may have been put in its place since.
+    struct stat status;
+    if (::fstat(fd.get(), &status) != 0)
+        return fail(SmallFile::Status::Failed);
+    if (!S_ISREG(status.st_mode) || status.st_dev != own.st_dev || status.st_ino != own.st_ino)
+        return fail(SmallFile::Status::NotRegular);
+    // One byte more than allowed tells a file that grew past the limit.
+    file.bytes.resize(maxBytes + 1);
+    std::size_t total = 0;
+    while (total < file.bytes.size()) {
+        const ssize_t n = ::read(fd.get(), file.bytes.data() + total, file.bytes.size() - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(SmallFile::Status::Failed);
+        if (n == 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    if (total > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    file.bytes.resize(total);
+    file.status = SmallFile::Status::Read;
+    return file;
 }
 
 const std::string_view kPathSeparators = "/";

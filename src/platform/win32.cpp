@@ -389,6 +389,22 @@ LocalTime toLocalTime(UtcSeconds time)
     return LocalTime{fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
+std::int32_t utcOffsetAt(UtcSeconds time)
+{
+    constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
+    time = std::clamp<UtcSeconds>(time, earliest, kLatestShownTime);
+    const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
+    const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc;
+    SYSTEMTIME local;
+    FILETIME localTime;
+    if (!FileTimeToSystemTime(&fileTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+        !SystemTimeToFileTime(&local, &localTime))
+        return 0;
+    const auto localTicks = static_cast<std::int64_t>(joinHalves(localTime.dwHighDateTime, localTime.dwLowDateTime));
+    return static_cast<std::int32_t>((localTicks - static_cast<std::int64_t>(ticks)) / kFileTimeTicksPerSecond);
+}
+
 // ---- Current directory ----
 
 std::optional<std::string> currentDirectory()
@@ -531,6 +547,56 @@ std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, st
         !ReadFile(file.get(), buffer, wanted, &read, nullptr))
         return std::size_t{0};
     return read;
+}
+
+SmallFile readSmallFile(const std::string& name, std::size_t maxBytes, FollowLinks follow)
+{
+    SmallFile file;
+    const auto fail = [&file](SmallFile::Status status) {
+        file.status = status;
+        if (status == SmallFile::Status::Failed)
+            file.error = lastErrorText();
+        return std::move(file);
+    };
+    const std::wstring wideName = toWide(name);
+    const DWORD attributes = GetFileAttributesW(wideName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return fail(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? SmallFile::Status::Missing
+                                                                                 : SmallFile::Status::Failed);
+    }
+    const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (follow == FollowLinks::No ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+    if ((attributes & refused) != 0 || isDeviceName(name.substr(name.find_last_of("\\/") + 1)))
+        return fail(SmallFile::Status::NotRegular);
+    FileHandle handle(CreateFileW(wideName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, follow == FollowLinks::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0,
+                                  nullptr));
+    if (!handle.valid())
+        return fail(SmallFile::Status::Failed);
+    // Something else may have been put in its place since.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle.get(), &info) ||
+        (info.dwFileAttributes & refused) != 0)
+        return fail(SmallFile::Status::NotRegular);
+    if (joinHalves(info.nFileSizeHigh, info.nFileSizeLow) > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    // One byte more than allowed tells a file that grew past the limit.
+    file.bytes.resize(maxBytes + 1);
+    std::size_t total = 0;
+    while (total < file.bytes.size()) {
+        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(file.bytes.size() - total, 1u << 20));
+        DWORD read = 0;
+        if (!ReadFile(handle.get(), file.bytes.data() + total, wanted, &read, nullptr))
+            return fail(SmallFile::Status::Failed);
+        if (read == 0)
+            break;
+        total += read;
+    }
+    if (total > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    file.bytes.resize(total);
+    file.status = SmallFile::Status::Read;
+    return file;
 }
 
 // ---- Reading the start of a file ----

@@ -149,13 +149,20 @@ TEST_F(CliTest, RunFailuresExitWithOneAndSayWhy)
         {{"-o", "taken.html"}, "Could not create output file"},
         {{"-r", "-o", "taken.html"}, "Could not create output file"},
         {{"no-such-directory"}, "no-such-directory"},
+        // The site's files are read before anything is written.
+        {{"-r", "--page", "--header", "no-such.html"}, "quilldex-cli: header(no-such.html): "},
+        {{"-r", "--page", "--footer", "sub"}, "quilldex-cli: footer(sub): not a regular file"},
+        {{"-r", "--page", "--css", "closes.css"},
+         "quilldex-cli: css(closes.css): holds \"</style\", which would end the page's style element"},
     };
+    tree.file("top/closes.css", "a { color: red } </STYLE><script>alert(1)</script>");
     for (const auto& c : cases) {
         const auto result = run(c.arguments);
         EXPECT_EQ(result.exitCode, 1) << c.message;
         EXPECT_NE(result.standardError.find(c.message), std::string::npos) << result.standardError;
     }
     EXPECT_FALSE(fs::exists(tree.path("top/sub/taken.html")));
+    EXPECT_FALSE(fs::exists(tree.path("top/sub/index.html")));
 }
 
 TEST_F(CliTest, HelpAndVersion)

@@ -26,7 +26,9 @@ std::string describe(const CommandLine& line)
          << " form=" << static_cast<int>(o.form) << " extraMasks=" << ::testing::PrintToString(o.extraMasks)
          << " excludeMasks=" << ::testing::PrintToString(o.excludeMasks) << " skipHidden=" << o.skipHidden
          << " sortKey=" << static_cast<int>(o.sortKey) << " reverse=" << o.reverseOrder
-         << " directoriesFirst=" << o.directoriesFirst << " pageTitle=" << o.pageTitle;
+         << " directoriesFirst=" << o.directoriesFirst << " pageTitle=" << o.pageTitle << " jobs=" << o.jobs
+         << " readme=" << o.site.showReadme << " allowHtml=" << o.site.allowHtml << " styleHref=" << o.site.styleHref
+         << " headerFile=" << line.headerFile << " footerFile=" << line.footerFile << " styleFile=" << line.styleFile;
     return text.str();
 }
 
@@ -154,6 +156,8 @@ const GoodCase kGoodCases[] = {
     {{"--size-style", "bytes"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Bytes; }},
     {{"--size-style=kb"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Kilobytes; }},
     {{"-s", "mb", "-s", "auto"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Auto; }},
+    {{"-s", "human"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Human; }},
+    {{"--size-style=human"}, [](CommandLine& l) { l.options.sizeStyle = SizeStyle::Human; }},
     // -l, -p, -t
     {{"-l"}, [](CommandLine& l) { l.options.makeLinks = true; }},
     {{"--links"}, [](CommandLine& l) { l.options.makeLinks = true; }},
@@ -192,6 +196,21 @@ const GoodCase kGoodCases[] = {
          l.options.form = OutputForm::Json;
          l.options.readTitles = true;
          l.options.sortKey = SortKey::Size;
+     }},
+    // What the page carries besides the listing.
+    {{"--page", "--readme", "--allow-html"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         l.options.site.showReadme = true;
+         l.options.site.allowHtml = true;
+     }},
+    {{"--page", "--header", "top.html", "--footer=bottom.html", "--css", "site.css", "--css-href=../a b.css"},
+     [](CommandLine& l) {
+         l.options.form = OutputForm::Page;
+         l.headerFile = "top.html";
+         l.footerFile = "bottom.html";
+         l.styleFile = "site.css";
+         l.options.site.styleHref = "../a b.css";
      }},
     // -q, -h, -V
     {{"-q"}, [](CommandLine& l) { l.quiet = true; }},
@@ -293,9 +312,21 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"--sort=Name"}, "bad sort key: Name (name, natural, size or time)"},
         {{"--reverse=yes"}, "option takes no value: --reverse=yes"},
         {{"-p", tooLongPrefix}, "prefix longer than 255 characters: " + tooLongPrefix},
-        {{"-s", "gb"}, "bad size style: gb (auto, bytes, kb or mb)"},
-        {{"-s", "KB"}, "bad size style: KB (auto, bytes, kb or mb)"},
-        {{"--size-style="}, "bad size style:  (auto, bytes, kb or mb)"},
+        {{"-s", "gb"}, "bad size style: gb (auto, bytes, kb, mb or human)"},
+        {{"-s", "KB"}, "bad size style: KB (auto, bytes, kb, mb or human)"},
+        {{"--size-style="}, "bad size style:  (auto, bytes, kb, mb or human)"},
+        // Options of the full page without it, and HTML without READMEs.
+        {{"--readme"}, "--readme needs --page"},
+        {{"-r", "--json", "--readme"}, "--readme needs --page"},
+        {{"--header", "h.html"}, "--header needs --page"},
+        {{"--footer", "f.html"}, "--footer needs --page"},
+        {{"--css", "s.css"}, "--css needs --page"},
+        {{"--css-href", "s.css"}, "--css-href needs --page"},
+        {{"--page", "--allow-html"}, "--allow-html needs --readme"},
+        {{"--allow-html"}, "--allow-html needs --readme"},
+        {{"--page", "--header"}, "option needs a value: --header"},
+        {{"--page", "--css="}, "empty css file name"},
+        {{"--page", "--css-href="}, "empty --css-href"},
         {{"one", "two"}, "more than one directory: two"},
         {{"--", "one", "-r"}, "more than one directory: -r"},
         {{"--page", "--title"}, "option needs a value: --title"},
@@ -314,7 +345,7 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"--title", "Top"}, "--title is used only with --page"},
         {{"--json", "--title", "Top"}, "--title is used only with --page"},
         // The first error is the one reported.
-        {{"-s", "gb", "--bogus"}, "bad size style: gb (auto, bytes, kb or mb)"},
+        {{"-s", "gb", "--bogus"}, "bad size style: gb (auto, bytes, kb, mb or human)"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parse(c.arguments).error, c.error) << ::testing::PrintToString(c.arguments);

@@ -46,7 +46,7 @@ check_completion() {
 	got=$(complete_words "$@")
 	[ "$got" = "$expected" ] || fail "completing '$*': got '$got', expected '$expected'"
 }
-check_completion "auto bytes kb mb" -s ""
+check_completion "auto bytes kb mb human" -s ""
 check_completion "kb" --size-style k
 check_completion "natural" --sort nat
 check_completion "" -m ""

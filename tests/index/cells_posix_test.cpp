@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "index/document_title.h"
 #include "index/export_runs.h"
@@ -56,6 +58,42 @@ TEST(TitlesPosix, FifosAndDevicesAreNeverRead)
                                                              "<tr><td>Real</td></tr>\r\n"
                                                              "<tr><td>zero.html</td></tr>\r\n" +
                                                              testing::creditLine());
+}
+
+// A README that is a FIFO, a device (through a link) or a link to a file is
+// never opened, and the page is written all the same, without it.
+TEST(ReadmePosix, FifosDevicesAndLinksAreNeverRead)
+{
+    NoHang guard;
+    TempTree outside;
+    const auto secret = outside.file("secret.md", "# secret");
+    for (const char* kind : {"fifo", "device", "link"}) {
+        SCOPED_TRACE(kind);
+        TempTree tree;
+        const auto readme = tree.path("README.md");
+        if (std::string_view(kind) == "fifo")
+            ASSERT_EQ(mkfifo(readme.c_str(), 0600), 0);
+        else
+            std::filesystem::create_symlink(std::string_view(kind) == "device" ? "/dev/zero" : secret.c_str(), readme);
+        tree.file("README.txt", "not shown: the first name there is the README");
+
+        IndexOptions options;
+        options.outputName = "index.html";
+        options.form = OutputForm::Page;
+        options.site.showReadme = true;
+        std::vector<std::string> notes;
+        options.site.note = [&notes](const std::string& note) { notes.push_back(note); };
+        TempTree out;
+        {
+            testing::ChangeDirectory cd(tree.root());
+            ASSERT_TRUE(exportSingle(out.path("index.html").string(), options));
+        }
+        const std::string page = testing::readFile(out.path("index.html"));
+        EXPECT_EQ(page.find("class=\"readme"), std::string::npos);
+        EXPECT_EQ(page.find("secret"), std::string::npos);
+        EXPECT_EQ(notes,
+                  std::vector<std::string>{"readme(README.md): left out, not a regular file (a link is not followed)"});
+    }
 }
 
 // A link is read for a title only where it leads to a file inside the top

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "index/cell_texts.h"
 #include "index/link_text.h"
@@ -57,9 +58,82 @@ TEST(SizeText, EveryStyle)
     }
 }
 
+// Around each unit's start: the last size written in the unit below, the
+// first in the unit, and the sizes whose hundredths round either way.
+TEST(SizeText, HumanAroundEachUnitBoundary)
+{
+    constexpr std::uint64_t Ki = 1024, Mi = Ki << 10, Gi = Mi << 10, Ti = Gi << 10, Pi = Ti << 10, Ei = Pi << 10;
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0 bytes"},
+        {1, "1 byte"},
+        {2, "2 bytes"},
+        {1023, "1023 bytes"},
+        {Ki, "1.00 KiB"},
+        {Ki + 5, "1.00 KiB"},  // 1.0048...
+        {Ki + 6, "1.01 KiB"},  // 1.0058...
+        {36 * Ki, "36.00 KiB"},
+        // 1023.995 KiB and more round to 1024.00, which is written 1.00 MiB.
+        {Mi - 6, "1023.99 KiB"},
+        {Mi - 5, "1.00 MiB"},
+        {Mi - 1, "1.00 MiB"},
+        {Mi, "1.00 MiB"},
+        // An exact half hundredth rounds up: 1.005 MiB.
+        {Mi + Mi / 200 + 1, "1.01 MiB"},
+        {Mi + 5242, "1.00 MiB"},
+        {Mi + 5243, "1.01 MiB"},
+        {Gi - 1, "1.00 GiB"},
+        {Gi - Gi / 10000, "1023.90 MiB"},
+        {Gi, "1.00 GiB"},
+        {5 * Gi, "5.00 GiB"},
+        {Ti - Gi, "1023.00 GiB"},
+        {Ti, "1.00 TiB"},
+        {Pi - Ti, "1023.00 TiB"},
+        {Pi, "1.00 PiB"},
+        {Ei - Pi, "1023.00 PiB"},
+        {Ei - 1, "1.00 EiB"},
+        {Ei, "1.00 EiB"},
+        {Ei + Ei / 2, "1.50 EiB"},
+        {UINT64_MAX, "16.00 EiB"},
+        {UINT64_MAX - Ei / 100, "15.99 EiB"},
+    };
+    for (const auto& [size, text] : cases) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(sizeText(size, false, SizeStyle::Human).view(), text);
+    }
+}
+
+// Each unit's hundredths against a reference worked out in long division
+// over a spread of sizes, ties included.
+TEST(SizeText, HumanHundredthsMatchLongDivision)
+{
+    const char* units[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    for (int unit = 0; unit < 6; ++unit) {
+        const int shift = 10 * (unit + 1);
+        for (std::uint64_t k = 0; k < 4000; ++k) {
+            // Sizes from 1 to 15.99 units, in steps that hit exact halves.
+            const std::uint64_t whole = 1 + k % 15;
+            const std::uint64_t rest = ((std::uint64_t{1} << shift) / 4000) * k + (k % 3 == 0 ? 0 : k);
+            const std::uint64_t size = (whole << shift) + rest;
+            // 100 * rest / 2^shift, rounded half up, digit by digit.
+            std::uint64_t remainder = rest;
+            std::uint64_t hundredths = 0;
+            for (int digit = 0; digit < 3; ++digit) {
+                remainder *= 10;
+                hundredths = hundredths * 10 + (remainder >> shift);
+                remainder &= (std::uint64_t{1} << shift) - 1;
+            }
+            hundredths = (hundredths + 5) / 10;
+            const std::uint64_t shownWhole = whole + hundredths / 100;
+            std::string expected = std::to_string(shownWhole) + "." + std::to_string(hundredths % 100 / 10) +
+                                   std::to_string(hundredths % 10) + " " + units[unit];
+            ASSERT_EQ(sizeText(size, false, SizeStyle::Human).view(), expected) << size;
+        }
+    }
+}
+
 TEST(SizeText, DirectoryInEveryStyle)
 {
-    for (auto style : {SizeStyle::Auto, SizeStyle::Bytes, SizeStyle::Kilobytes, SizeStyle::Megabytes})
+    for (auto style : {SizeStyle::Auto, SizeStyle::Bytes, SizeStyle::Kilobytes, SizeStyle::Megabytes, SizeStyle::Human})
         for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{4096}, std::uint64_t{5368709120}})
             EXPECT_EQ(sizeText(size, true, style).view(), "DIR");
 }

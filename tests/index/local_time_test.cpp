@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "index/cell_texts.h"
 #include "index/export_runs.h"
+#include "index/page_cells.h"
 #include "support/temp_tree.h"
 
 namespace quilldex {
@@ -65,6 +67,43 @@ TEST_F(LocalTimeWithSummerTime, EachDateUsesItsOwnOffset)
         EXPECT_EQ(timeText(local).view(), c.time) << c.utc;
         EXPECT_EQ(dateText(local).view(), c.date) << c.utc;
     }
+}
+
+// A page's <time> elements: the local time with the offset of its own date.
+TEST_F(LocalTimeWithSummerTime, PageDateTimeCarriesTheOffsetOfItsDate)
+{
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {utc(2001y / July / 15, 12h), "2001-07-15T14:00:00+02:00"},
+        {utc(2001y / January / 15, 12h), "2001-01-15T13:00:00+01:00"},
+        {utc(2001y / March / 25, 0h, 59min, 59s), "2001-03-25T01:59:59+01:00"},
+        {utc(2001y / March / 25, 1h), "2001-03-25T03:00:00+02:00"},
+        {utc(2001y / October / 28, 0h, 59min, 59s), "2001-10-28T02:59:59+02:00"},
+        {utc(2001y / October / 28, 1h), "2001-10-28T02:00:00+01:00"},
+        {utc(2000y / December / 31, 23h, 30min), "2001-01-01T00:30:00+01:00"},
+        {std::numeric_limits<std::int64_t>::max(), "9999-12-31T23:59:59+01:00"},
+    };
+    for (const auto& [time, text] : cases) {
+        const auto dateTime = dateTimeText(platform::toLocalTime(time), platform::utcOffsetAt(time));
+        ASSERT_TRUE(dateTime) << time;
+        EXPECT_EQ(dateTime->view(), text) << time;
+    }
+}
+
+TEST(PageDateTime, OffsetsWestAndInMinutesAndSeconds)
+{
+    const platform::LocalTime time{2026, 12, 7, 14, 33, 17};
+    const std::pair<std::int32_t, const char*> cases[] = {
+        {0, "2026-12-07T14:33:17+00:00"},      {3600, "2026-12-07T14:33:17+01:00"},
+        {-18000, "2026-12-07T14:33:17-05:00"}, {19800, "2026-12-07T14:33:17+05:30"},
+        {-34200, "2026-12-07T14:33:17-09:30"}, {50400, "2026-12-07T14:33:17+14:00"},
+    };
+    for (const auto& [offset, text] : cases) {
+        const auto dateTime = dateTimeText(time, offset);
+        ASSERT_TRUE(dateTime) << offset;
+        EXPECT_EQ(dateTime->view(), text);
+    }
+    // Local mean time, before time zones: no offset in whole minutes.
+    EXPECT_FALSE(dateTimeText(time, 561));
 }
 
 TEST_F(LocalTimeWithSummerTime, IndexRows)

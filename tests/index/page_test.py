@@ -9,18 +9,22 @@ without its script.
 
     page_test.py --cli QUILLDEX_CLI --vnu VNU_JAR --axe AXE_JS --out FOLDER [unittest args]
 
-FOLDER receives a screenshot of a page (page.png) and the pages that
+FOLDER receives screenshots of a page (page.png) and of a themed page
+with its README (themed-page.png, which docs/ keeps), and the pages that
 failed validation.
 """
 
 import argparse
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import zlib
 
 ARGS = None
 
@@ -40,9 +44,9 @@ def write(path, data=b"", size=None, mtime=None):
         os.utime(path, (mtime, mtime))
 
 
-def run_cli(*arguments):
-    env = dict(os.environ, TZ="UTC")
-    subprocess.run([ARGS.cli, "-q", *arguments], check=True, env=env)
+def run_cli(*arguments, zone="UTC", check=True):
+    env = dict(os.environ, TZ=zone)
+    return subprocess.run([ARGS.cli, "-q", *arguments], check=check, env=env, capture_output=True, text=True)
 
 
 def index_files(top, name=b"index.html"):
@@ -586,6 +590,234 @@ class LargePages(BrowserTest):
         self.assertEqual(self.settled_names(3), ["file-000000.txt", "file-100003.txt", "file-047318.txt"])
         print("\n200,000 rows: sort %.0f ms" % sort, file=sys.stderr)
         self.assertEqual(self.severe_console_messages(), [])
+
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+THEME = os.path.join(ROOT, "docs", "theme-example.css")
+# Central European time with its summer time, so that offsets differ by date.
+ZONE = "CET-1CEST,M3.5.0,M10.5.0/3"
+
+
+def png_image(width, height):
+    """A PNG image of one colour, so that the README's image has something to load."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + b"\x9c\x3d\x12" * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+README_MD = """# The archive
+
+Files of the *site*, with [the notes](notes.txt) and [the docs](docs/index.html).
+
+## Contents
+
+| Folder | Holds |
+|:--|--:|
+| docs | manuals |
+| a | deep things |
+
+![a pixel](pixel.png)
+
+<script>document.title = "pwned"</script>
+
+<img src="x" onerror="document.title = 'pwned'">
+
+[a trap](javascript:document.title='pwned') and [data](data:text/html,<script>alert(1)</script>)
+"""
+README_TXT = "Plain text: a < b && c > d\n<script>document.title = 'pwned'</script>\n"
+SITE_HEADER = '<p class="banner">The example archive</p>\n'
+SITE_FOOTER = '<p class="contact">Write to the keeper</p>\n'
+LINKED_CSS = "body { background-color: rgb(1, 2, 3); }\n"
+
+
+def site_tree(top):
+    """One tree for every README, header, footer, style and unit case."""
+    os.makedirs(os.path.join(top, "a", "b", "c"))
+    os.makedirs(os.path.join(top, "docs"))
+    os.makedirs(os.path.join(top, "huge"))
+    write(os.path.join(top, "README.md"), README_MD.encode())
+    write(os.path.join(top, "pixel.png"), png_image(64, 12))
+    write(os.path.join(top, "notes.txt"), b"notes", mtime=1500000000)
+    write(os.path.join(top, "winter.txt"), b"w", mtime=978307200)
+    write(os.path.join(top, "five-gib.bin"), size=5 << 30)
+    write(os.path.join(top, "docs", "README.txt"), README_TXT.encode())
+    write(os.path.join(top, "docs", "HEADER.html"), b'<p class="from-header">Header of the docs</p>\n')
+    write(os.path.join(top, "huge", "README.md"), b"# big\n" + b"x" * (300 * 1024))
+    write(os.path.join(top, "a", "b", "c", "deep.txt"), b"deep")
+    write(os.path.join(top, "a", "HEADER.md"), b"| Header | table |\n|---|---|\n| above | the listing |\n")
+    write(os.path.join(top, "linked.css"), LINKED_CSS.encode())
+
+
+class SitePages(unittest.TestCase):
+    """README and header files, the site's header, footer and style, -s human
+    and times with their offset: valid HTML, and as Chromium shows them."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="quilldex-site-")
+        cls.top = os.path.join(cls.work, "top")
+        site_tree(cls.top)
+        cls.header = os.path.join(cls.work, "header.html")
+        cls.footer = os.path.join(cls.work, "footer.html")
+        write(cls.header, SITE_HEADER.encode())
+        write(cls.footer, SITE_FOOTER.encode())
+        cls.site = ["--page", "-r", "-l", "--readme", "-s", "human", "--time", "--date",
+                    "--header", cls.header, "--footer", cls.footer]
+        # index.html: themed inline; linked.html: a linked style sheet;
+        # allowed.html: HTML files let in; bare.html: no style of the site.
+        cls.themed = run_cli(*cls.site, "--css", THEME, "-o", "index.html", cls.top, zone=ZONE)
+        run_cli(*cls.site, "--css-href", "linked.css", "-o", "linked.html", cls.top, zone=ZONE)
+        run_cli(*cls.site, "--allow-html", "-o", "allowed.html", cls.top, zone=ZONE)
+        run_cli("--page", "-r", "-o", "bare.html", cls.top)
+        cls.driver, cls.profile = chromium()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        shutil.rmtree(cls.profile, ignore_errors=True)
+        shutil.rmtree(cls.work)
+
+    def open(self, *path):
+        self.driver.get("file://" + os.path.join(self.top, *path))
+
+    def find(self, selector):
+        return self.driver.find_elements("css selector", selector)
+
+    def style_of(self, selector, prop):
+        return self.driver.execute_script(
+            "return getComputedStyle(document.querySelector(arguments[0]))[arguments[1]]", selector, prop)
+
+    def test_pages_are_valid_html(self):
+        pages = [p for name in [b"index.html", b"linked.html", b"allowed.html"]
+                 for p in index_files(self.top, name)]
+        self.assertEqual(len(pages), 3 * 6)
+        PageIsValidHtml.validate(self, pages, "site")
+
+    def test_files_left_out_are_named_on_standard_error(self):
+        self.assertEqual(self.themed.returncode, 0)
+        self.assertEqual(sorted(self.themed.stderr.splitlines()), [
+            "quilldex-cli: readme(docs/HEADER.html): left out, HTML is inserted only with --allow-html",
+            "quilldex-cli: readme(huge/README.md): left out, larger than 256 KiB",
+        ])
+
+    def test_readme_markdown_with_headings_table_links_and_image(self):
+        self.open("index.html")
+        self.assertEqual([h.text for h in self.find(".readme h1, .readme h2")], ["The archive", "Contents"])
+        self.assertEqual([td.text for td in self.find(".readme td")], ["docs", "manuals", "a", "deep things"])
+        self.assertEqual(self.style_of(".readme td + td", "text-align"), "right")
+        image = self.find(".readme img")[0]
+        self.assertEqual(self.driver.execute_script("return arguments[0].naturalWidth", image), 64)
+        self.driver.find_element("link text", "the docs").click()
+        self.assertEqual(self.driver.current_url, "file://" + os.path.join(self.top, "docs", "index.html"))
+        self.assertEqual(self.driver.find_element("tag name", "h1").text, "Index of /docs/")
+
+    def test_hostile_markdown_runs_nothing(self):
+        self.open("index.html")
+        self.assertEqual(self.find(".readme script, .readme [onerror]"), [])
+        self.assertEqual(self.find(".readme a[href^='javascript'], .readme a[href^='data']"), [])
+        self.driver.find_element("link text", "a trap").click()
+        self.assertEqual(self.driver.title, "Index of /")
+
+    def test_plain_text_readme_is_shown_as_written(self):
+        self.open("docs", "index.html")
+        self.assertEqual(self.find(".readme pre")[0].get_attribute("textContent"), README_TXT)
+        self.assertEqual(self.driver.title, "Index of /docs/")
+
+    def test_html_header_only_with_allow_html(self):
+        self.open("docs", "index.html")
+        self.assertEqual(self.find(".readme-header"), [])
+        self.open("docs", "allowed.html")
+        self.assertEqual(self.find(".readme-header.html .from-header")[0].text, "Header of the docs")
+        # The listing still sorts: the script finds its table.
+        self.find("th button")[0].click()
+        self.assertEqual(self.find("th[aria-sort]")[0].text.strip(" \u25b2"), "Filename")
+
+    def test_listing_sorts_below_a_header_that_holds_a_table(self):
+        self.open("a", "index.html")
+        self.assertEqual([td.text for td in self.find(".readme-header.markdown td")], ["above", "the listing"])
+        self.assertEqual(self.find(".readme-header th button"), [])
+        self.driver.find_element("xpath", "//th[normalize-space()='Size']/button").click()
+        self.assertEqual(self.driver.find_element("xpath", "//th[@aria-sort]").text.strip(" \u25b2"), "Size")
+        self.assertEqual(len(self.find(".readme-header ~ input[type=search]")), 1)
+
+    def test_readme_over_256_kib_is_left_out(self):
+        self.open("huge", "index.html")
+        self.assertEqual(self.find(".readme"), [])
+
+    def test_site_header_and_footer_on_every_page(self):
+        for path in [("index.html",), ("docs", "index.html"), ("a", "b", "c", "index.html")]:
+            with self.subTest(path=path):
+                self.open(*path)
+                self.assertEqual(self.find(".site-header .banner")[0].text, "The example archive")
+                footer = self.find("footer > *")
+                self.assertEqual(footer[1].find_element("css selector", ".contact").text, "Write to the keeper")
+                self.assertTrue(footer[2].text.startswith("Created by"))
+
+    def test_style_sheets_at_depth_three_under_file_urls(self):
+        for page, color in [("bare.html", "rgb(255, 255, 255)"), ("index.html", "rgb(251, 246, 236)"),
+                            ("linked.html", "rgb(1, 2, 3)")]:
+            with self.subTest(page=page):
+                self.open("a", "b", "c", page)
+                self.assertEqual(self.style_of("body", "background-color"), color)
+        self.open("a", "b", "c", "linked.html")
+        link = self.find("link[rel=stylesheet]")[0]
+        self.assertEqual(link.get_attribute("href"), "file://" + os.path.join(self.top, "linked.css"))
+
+    def test_human_size_with_bytes_as_tooltip(self):
+        self.open("index.html")
+        cell = self.driver.find_element("xpath", "//tr[td[normalize-space()='five-gib.bin']]/td[2]")
+        self.assertEqual(cell.text, "5.00 GiB")
+        self.assertEqual(cell.get_attribute("title"), "5368709120 bytes")
+        self.assertTrue(self.find("footer p")[0].text.endswith("5.00 GiB"))
+
+    def test_times_carry_the_offset_of_their_date(self):
+        self.open("index.html")
+        expected = {"notes.txt": "2017-07-14T04:40:00+02:00", "winter.txt": "2001-01-01T01:00:00+01:00"}
+        for name, stamp in expected.items():
+            row = self.driver.find_element("xpath", "//tr[td[normalize-space()='%s']]" % name)
+            times = row.find_elements("css selector", "td time")
+            self.assertEqual([t.get_attribute("datetime") for t in times], [stamp, stamp])
+        # Every time element names the same moment as its row's raw time.
+        mismatched = self.driver.execute_script(
+            "return [...document.querySelectorAll('tbody tr')].filter(r => [...r.querySelectorAll('time')]"
+            ".some(t => Date.parse(t.dateTime) / 1000 != +r.dataset.mtime)).length")
+        self.assertEqual(mismatched, 0)
+        self.assertTrue(all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d",
+                                         t.get_attribute("datetime")) for t in self.find("time")))
+
+    def test_check_names_exactly_the_pages_a_change_reaches(self):
+        top = os.path.join(self.work, "check")
+        shutil.copytree(self.top, top)
+        options = [*self.site, "--css", THEME, "-o", "index.html"]
+        run_cli(*options, top, zone=ZONE)
+        self.assertEqual(run_cli(*options, "--check", top, zone=ZONE).returncode, 0)
+        pages = index_files(top)
+        before = {p: os.stat(p).st_mtime_ns for p in pages}
+        write(os.path.join(top, "docs", "README.txt"), b"changed\n")
+        result = run_cli(*options, "--check", top, zone=ZONE, check=False)
+        self.assertEqual((result.returncode, result.stdout), (1, os.path.join(top, "docs", "index.html") + "\n"))
+        run_cli(*options, top, zone=ZONE)
+        changed = [p for p in pages if os.stat(p).st_mtime_ns != before[p]]
+        self.assertEqual(changed, [os.path.join(top, "docs", "index.html").encode()])
+        # The site footer is on every page.
+        write(self.footer, b"<p>new footer</p>\n")
+        try:
+            result = run_cli(*options, "--check", top, zone=ZONE, check=False)
+            self.assertEqual(len(result.stdout.splitlines()), len(pages))
+        finally:
+            write(self.footer, SITE_FOOTER.encode())
+
+    def test_screenshot_of_a_themed_page(self):
+        self.driver.set_window_size(1000, 1400)
+        try:
+            self.open("index.html")
+            path = os.path.join(ARGS.out, "themed-page.png")
+            self.assertTrue(self.driver.save_screenshot(path))
+            self.assertGreater(os.path.getsize(path), 1000)
+        finally:
+            self.driver.set_window_size(1000, 760)
 
 
 def main():
