@@ -63,19 +63,20 @@ option_sets=(
 )
 
 for options in "${option_sets[@]}"; do
+	# Trees of the same name, since a page names its top by it.
 	rm -rf "$work/one" "$work/many"
-	make_tree "$work/one"
-	make_tree "$work/many"
+	make_tree "$work/one/tree"
+	make_tree "$work/many/tree"
 	# shellcheck disable=SC2086
-	TZ=UTC "$cli" -q -j 1 $options "$work/one" 2>"$work/one.err" || fail "-j 1 $options: exit $?"
+	TZ=UTC "$cli" -q -j 1 $options "$work/one/tree" 2>"$work/one.err" || fail "-j 1 $options: exit $?"
 	# shellcheck disable=SC2086
-	TZ=UTC "$cli" -q -j 8 $options "$work/many" 2>"$work/many.err" || fail "-j 8 $options: exit $?"
+	TZ=UTC "$cli" -q -j 8 $options "$work/many/tree" 2>"$work/many.err" || fail "-j 8 $options: exit $?"
 	[ "$(contents "$work/one")" = "$(contents "$work/many")" ] || fail "-j 8 $options: index files differ from -j 1"
 	[ -s "$work/many.err" ] && fail "-j 8 $options: $(head -3 "$work/many.err")"
 	# A second run over the unchanged tree writes nothing, and a check
 	# finds nothing stale.
 	# shellcheck disable=SC2086
-	TZ=UTC "$cli" -q -j 8 --check $options "$work/many" >"$work/check" 2>&1 || fail "-j 8 --check $options: $(head -3 "$work/check")"
+	TZ=UTC "$cli" -q -j 8 --check $options "$work/many/tree" >"$work/check" 2>&1 || fail "-j 8 --check $options: $(head -3 "$work/check")"
 done
 
 # Messages and check lines in one order, whatever the number of jobs:
