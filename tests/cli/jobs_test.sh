@@ -67,6 +67,8 @@ for options in "${option_sets[@]}"; do
 	rm -rf "$work/one" "$work/many"
 	make_tree "$work/one/tree"
 	make_tree "$work/many/tree"
+	# The top's ".." row shows the time of the folder above it.
+	touch -d @1100000000 "$work/one" "$work/many"
 	# shellcheck disable=SC2086
 	TZ=UTC "$cli" -q -j 1 $options "$work/one/tree" 2>"$work/one.err" || fail "-j 1 $options: exit $?"
 	# shellcheck disable=SC2086
