@@ -75,7 +75,9 @@ install_npm() {
 	done
 	[ -z "$wanted" ] && return 0
 	mkdir -p "$root/build/tools"
-	npm install --prefix "$root/build/tools" --no-save --no-audit --no-fund --loglevel=error $wanted >/dev/null
+	# All of them at once: an install with --no-save removes the packages
+	# it was not given.
+	npm install --prefix "$root/build/tools" --no-save --no-audit --no-fund --loglevel=error $npm_packages >/dev/null
 }
 
 # Unpacks the cmark-gfm source unless build/tools holds it already.
