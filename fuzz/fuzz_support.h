@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "index/cell_writers.h"
+#include "index/document_title.h"
 
 namespace quilldex::fuzzing {
 
@@ -70,10 +72,15 @@ inline std::string withCrLf(std::string_view text)
 inline std::string writtenNameCell(const DirectoryEntry& entry, const IndexOptions& options)
 {
     {
+        // The title as the writer reads it, from the scratch directory.
+        TitleBuffer buffer;
+        std::optional<std::string_view> title;
+        if (options.readTitles && !entry.isDirectory)
+            title = readDocumentTitle(platform::DirectoryHandle::open("."), entry.name, buffer);
         OutputStream stream;
         if (!stream.open("cell.txt"))
             std::abort();
-        writeNameCell(stream, entry, options);
+        writeNameCell(stream, entry, options, title);
         if (!stream.close())
             std::abort();
     }

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto expected = referenceTitle(bytes.substr(0, kTitleReadSize));
     writeWholeFile("doc.html", bytes);
     TitleBuffer buffer;
-    const auto read = readDocumentTitle("doc.html", buffer);
+    const auto read = readDocumentTitle(platform::DirectoryHandle::open("."), "doc.html", buffer);
     expectEqual("readDocumentTitle", read ? std::string(*read) : "<none>", expected ? *expected : "<none>");
 
     // The name cell shows the title as it is, as a link when links are on.
