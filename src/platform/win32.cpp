@@ -2,6 +2,15 @@
 // through the wide API, so that every name on the disk is found, entered
 // and read exactly; to the rest of the program they are code-page texts,
 // with the characters the code page lacks carried marked (marked_text.h).
+//
+// A directory is held open by a handle and known by its full path in the
+// "\\?\" form, which takes paths longer than MAX_PATH and no device or
+// short-name rewriting. Everything in it is reached by that path and the
+// entry's name. The handle is held without FILE_SHARE_DELETE, so that the
+// directory can be neither removed nor renamed while it is held (nor, on
+// Windows, any directory above it, which holds an open entry), and so the
+// path keeps leading to the same directory. A reparse point met at an
+// entry's name is never entered.
 #include "platform/platform.h"
 #include "platform/fault_injection.h"
 #include "platform/file_replacement.h"
@@ -10,14 +19,13 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <limits>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -190,56 +198,6 @@ UtcSeconds toUtcSeconds(const FILETIME& time)
     return seconds;
 }
 
-// Opens a file or directory without asking for access to its content, only
-// to learn what it is. `flags` may add FILE_FLAG_OPEN_REPARSE_POINT.
-HANDLE openForInformation(const std::wstring& path, DWORD share, DWORD flags)
-{
-    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
-}
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Opens a directory for information and, where it can, without
-// FILE_SHARE_DELETE, so that it can be neither removed nor renamed, nor a
-// link put in its place, while the handle is held. Where another program
-// holds it open for deletion that is refused; the directory is then opened
-// all the same, and callers check its identity after changing into it.
-HANDLE openHeld(const std::wstring& path, DWORD flags)
-{
-    HANDLE handle = openForInformation(path, FILE_SHARE_READ | FILE_SHARE_WRITE, flags);
-    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
-        handle = openForInformation(path, kShareAll, flags);
-    return handle;
-}
-
-DirectoryIdentity identityFrom(const BY_HANDLE_FILE_INFORMATION& info)
-{
-    return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow)};
-}
-
-std::optional<DirectoryIdentity> identityOf(HANDLE handle)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info))
-        return std::nullopt;
-    return identityFrom(info);
-}
-
-// A link or junction reports its own facts in a search. The entry is to
-// show those of what it leads to, so the target is opened; a broken link
-// keeps its own.
-void takeFactsOfTarget(const std::wstring& name, DirectoryEntry& entry)
-{
-    FileHandle target(openForInformation(name, kShareAll, 0));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!target.valid() || !GetFileInformationByHandle(target.get(), &info))
-        return;
-    entry.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.size = entry.isDirectory ? 0 : joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
-    entry.lastWriteTime = toUtcSeconds(info.ftLastWriteTime);
-}
-
 unsigned char upperAscii(unsigned char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
@@ -279,7 +237,301 @@ std::string describeError(DWORD code)
     return message;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+DirectoryIdentity identityFrom(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return DirectoryIdentity{info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow), 0};
+}
+
+// The path `path` as the system resolves it, in the "\\?\" form: from the
+// process's current directory where it is relative, "\\?\UNC\" for a
+// network share. A path already in that form, or a "\\.\" device path,
+// stays as it is. Empty when the system cannot make it full.
+std::wstring longPath(const std::string& path)
+{
+    const std::wstring wide = toWide(path);
+    if (wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\"))
+        return wide;
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return {};
+    full.resize(length);
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// The final path of what `handle` is open on ("\\?\C:\..." or
+// "\\?\UNC\..."), with every link and junction on the way resolved; empty
+// when the system cannot tell.
+std::wstring finalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length);
+    }
+    return {};
+}
+
+// The full path of the entry `name` of the directory at `directory`. A
+// root ("\\?\C:\") ends with its separator already.
+std::wstring childPath(const std::wstring& directory, std::wstring_view name)
+{
+    std::wstring path = directory;
+    if (!path.ends_with(L'\\'))
+        path += L'\\';
+    path += name;
+    return path;
+}
+
+std::wstring childPath(const std::wstring& directory, std::string_view name)
+{
+    return childPath(directory, std::wstring_view(toWide(name)));
+}
+
+// The path of the directory above the one at `path`; a root's is its
+// own, as on POSIX. A root keeps its separator ("\\?\C:\"): without it the
+// path names the volume, not its root directory.
+std::wstring parentPath(std::wstring path)
+{
+    const std::size_t prefix = path.starts_with(L"\\\\?\\UNC\\") ? 8 : 4;
+    const std::wstring root = path;
+    if (path.ends_with(L'\\'))
+        path.pop_back();
+    const auto separator = path.rfind(L'\\');
+    if (separator == std::wstring::npos || separator < prefix)
+        return root;
+    path.resize(separator);
+    if (path.size() == prefix + 2 && path[prefix + 1] == L':')
+        path += L'\\';
+    return path;
+}
+
+// Whether `name` is one entry's name: not empty, no separator, not "." or
+// "..", which a "\\?\" path would hand to the file system as they are.
+bool isEntryName(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/") == std::string_view::npos;
+}
+
+// Opens a file or directory without asking for access to its content, only
+// to learn what it is. `flags` may add FILE_FLAG_OPEN_REPARSE_POINT.
+HANDLE openForInformation(const std::wstring& path, DWORD share, DWORD flags)
+{
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+// Opens a directory to hold it: where it can, without FILE_SHARE_DELETE,
+// so that it can be neither removed nor renamed, nor a link put in its
+// place, while the handle is held; and with FILE_WRITE_ATTRIBUTES where
+// the runner may set its time. Where another program holds it open for
+// deletion that is refused; the directory is then opened all the same.
+HANDLE openHeld(const std::wstring& path, DWORD flags, bool& canSetTime)
+{
+    for (const DWORD access : {DWORD{FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES}, DWORD{FILE_READ_ATTRIBUTES}}) {
+        for (const DWORD share : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}, kShareAll}) {
+            HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) {
+                canSetTime = (access & FILE_WRITE_ATTRIBUTES) != 0;
+                return handle;
+            }
+            if (GetLastError() != ERROR_SHARING_VIOLATION)
+                break;
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_ACCESS_DENIED && code != ERROR_WRITE_PROTECT)
+            return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Wine opens the target of a link even when asked not to, but reports the
+// link by its name, so the name is asked as well.
+bool isReparsePointByName(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+FILETIME toFileTime(std::int64_t ticks)
+{
+    const auto value = static_cast<std::uint64_t>(ticks);
+    return FILETIME{static_cast<DWORD>(value & 0xFFFFFFFFu), static_cast<DWORD>(value >> 32)};
+}
+
+// A link or junction reports its own facts. The entry is to show those of
+// what it leads to, so the target is opened; a broken link keeps its own.
+void takeFactsOfTarget(const std::wstring& path, DirectoryEntry& entry)
+{
+    FileHandle target(openForInformation(path, kShareAll, 0));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!target.valid() || !GetFileInformationByHandle(target.get(), &info))
+        return;
+    entry.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.size = entry.isDirectory ? 0 : joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
+    entry.lastWriteTime = toUtcSeconds(info.ftLastWriteTime);
+}
+
 }  // namespace
+
+// ---- Directory handles ----
+
+struct DirectoryHandle::State {
+    FileHandle handle{INVALID_HANDLE_VALUE};
+    // The full path in the "\\?\" form: the final path of a directory
+    // opened by path, its parent's and its name for a subdirectory.
+    std::wstring path;
+    DirectoryIdentity identity;
+    // The handle was opened with FILE_WRITE_ATTRIBUTES.
+    bool canSetTime = false;
+};
+
+DirectoryHandle::DirectoryHandle() = default;
+DirectoryHandle::~DirectoryHandle() = default;
+DirectoryHandle::DirectoryHandle(DirectoryHandle&&) noexcept = default;
+DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&&) noexcept = default;
+
+// Sets a handle's state, which only the platform layer defines.
+struct HandleAccess {
+    // Holds the directory at `path`; `flags` may add
+    // FILE_FLAG_OPEN_REPARSE_POINT, and then a reparse point there is
+    // refused. Invalid on failure, GetLastError() telling why.
+    static DirectoryHandle make(std::wstring path, DWORD flags)
+    {
+        DirectoryHandle result;
+        auto state = std::make_unique<DirectoryHandle::State>();
+        state->handle = FileHandle(openHeld(path, flags, state->canSetTime));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!state->handle.valid() || !GetFileInformationByHandle(state->handle.get(), &info))
+            return result;
+        const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                          ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0 && isReparsePointByName(path));
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            (link && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)) {
+            SetLastError(ERROR_DIRECTORY);
+            return result;
+        }
+        state->identity = identityFrom(info);
+        state->path = std::move(path);
+        result.state_ = std::move(state);
+        return result;
+    }
+};
+
+DirectoryHandle DirectoryHandle::open(const std::string& path)
+{
+    std::wstring full = longPath(path);
+    if (full.empty())
+        return {};
+    DirectoryHandle handle = HandleAccess::make(full, 0);
+    // The final path leads to the directory without the links the given
+    // path went through, and is what a file's final path is compared with.
+    if (handle.valid()) {
+        std::wstring resolved = finalPath(handle.state_->handle.get());
+        if (!resolved.empty())
+            handle.state_->path = std::move(resolved);
+    }
+    return handle;
+}
+
+bool DirectoryHandle::valid() const
+{
+    return state_ != nullptr;
+}
+
+DirectoryHandle DirectoryHandle::openSubdirectory(std::string_view name) const
+{
+    if (!isEntryName(name)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return {};
+    }
+    return HandleAccess::make(childPath(state_->path, name), FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+DirectoryHandle DirectoryHandle::openParent() const
+{
+    return HandleAccess::make(parentPath(state_->path), 0);
+}
+
+const DirectoryIdentity& DirectoryHandle::identity() const
+{
+    return state_->identity;
+}
+
+DirectoryIdentity DirectoryHandle::identityWithMount() const
+{
+    // Windows has no bind mounts: a volume's serial tells its file system.
+    return state_->identity;
+}
+
+detail::DirectoryTime DirectoryHandle::modificationTime() const
+{
+    FILETIME written;
+    if (!GetFileTime(state_->handle.get(), nullptr, nullptr, &written))
+        return {};
+    return {true, static_cast<std::int64_t>(joinHalves(written.dwHighDateTime, written.dwLowDateTime)), 0};
+}
+
+bool DirectoryHandle::setModificationTime(const detail::DirectoryTime& time) const
+{
+    if (!time.known || !state_->canSetTime)
+        return false;
+    const FILETIME written = toFileTime(time.seconds);
+    return SetFileTime(state_->handle.get(), nullptr, nullptr, &written) != 0;
+}
+
+std::size_t DirectoryHandle::countHint() const
+{
+    return 0;  // A directory's size tells nothing of its entries here.
+}
+
+std::string DirectoryHandle::unwritableReason() const
+{
+    // Only a read-only volume is told without trying. Whether the runner
+    // may create files here is a matter of the directory's access control
+    // list (its read-only attribute forbids nothing), which only the
+    // attempt tells for sure.
+    DWORD flags = 0;
+    if (GetVolumeInformationByHandleW(state_->handle.get(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        (flags & FILE_READ_ONLY_VOLUME) != 0)
+        return describeError(ERROR_WRITE_PROTECT);
+    return {};
+}
+
+bool DirectoryHandle::removeStaleFile(std::string_view name, std::int64_t before) const
+{
+    if (!isEntryName(name))
+        return false;
+    const std::wstring path = childPath(state_->path, name);
+    if (isReparsePointByName(path))
+        return false;
+    // Removed through the handle that was checked, so that only this file
+    // goes, whatever is put at its name meanwhile.
+    FileHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        toUtcSeconds(info.ftLastWriteTime) >= before)
+        return false;
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
 
 // ---- Directory reader ----
 
@@ -292,9 +544,13 @@ struct DirectoryReader::State {
     std::string error;
 };
 
-DirectoryReader::DirectoryReader() : state_(std::make_unique<State>())
+DirectoryReader::DirectoryReader(const DirectoryHandle& directory) : state_(std::make_unique<State>())
 {
-    HANDLE handle = FindFirstFileW(L"*", &state_->found);
+    // The standard level of information, not the basic one: it carries the
+    // 8.3 alias that a mask may match.
+    const std::wstring pattern = childPath(directory.state()->path, "*");
+    HANDLE handle =
+        FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &state_->found, FindExSearchNameMatch, nullptr, 0);
     state_->pending = handle != INVALID_HANDLE_VALUE;
     if (!state_->pending && GetLastError() != ERROR_FILE_NOT_FOUND)
         state_->error = lastErrorText();
@@ -337,23 +593,23 @@ bool DirectoryReader::next(DirectoryName& found)
     return true;
 }
 
-std::size_t DirectoryReader::countHint() const
+bool readEntryFacts(const DirectoryHandle& directory, DirectoryEntry& entry)
 {
-    return 0;  // A search cannot tell before it has run.
-}
-
-bool readEntryFacts(DirectoryEntry& entry)
-{
-    const std::wstring name = toWide(entry.name);
+    // A "\\?\" path takes "." and ".." as names, which no entry has.
+    const std::wstring& own = directory.state()->path;
+    const std::wstring path = entry.name == "."         ? own
+                              : entry.name == ".."      ? parentPath(own)
+                              : isEntryName(entry.name) ? childPath(own, entry.name)
+                                                        : std::wstring();
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return false;
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
     entry.lastWriteTime = toUtcSeconds(data.ftLastWriteTime);
     if (entry.isLink)
-        takeFactsOfTarget(name, entry);
+        takeFactsOfTarget(path, entry);
     return true;
 }
 
@@ -389,22 +645,6 @@ LocalTime toLocalTime(UtcSeconds time)
     return LocalTime{fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
-std::int32_t utcOffsetAt(UtcSeconds time)
-{
-    constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
-    time = std::clamp<UtcSeconds>(time, earliest, kLatestShownTime);
-    const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
-    const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME utc;
-    SYSTEMTIME local;
-    FILETIME localTime;
-    if (!FileTimeToSystemTime(&fileTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
-        !SystemTimeToFileTime(&local, &localTime))
-        return 0;
-    const auto localTicks = static_cast<std::int64_t>(joinHalves(localTime.dwHighDateTime, localTime.dwLowDateTime));
-    return static_cast<std::int32_t>((localTicks - static_cast<std::int64_t>(ticks)) / kFileTimeTicksPerSecond);
-}
-
 // ---- Current directory ----
 
 std::optional<std::string> currentDirectory()
@@ -427,285 +667,149 @@ bool setCurrentDirectory(const std::string& path)
     return SetCurrentDirectoryW(toWide(path).c_str()) != 0;
 }
 
-std::optional<DirectoryIdentity> currentDirectoryIdentity()
-{
-    FileHandle current(openForInformation(L".", kShareAll, 0));
-    if (!current.valid())
-        return std::nullopt;
-    return identityOf(current.get());
-}
-
-// The saved directory is held open (see openHeld), so that returning by
-// its path reaches the same directory; restore() checks that it did.
-struct SavedDirectory::State {
-    std::wstring path;
-    FileHandle handle{INVALID_HANDLE_VALUE};
-    DirectoryIdentity identity;
-};
-
-SavedDirectory::SavedDirectory()
-{
-    auto path = currentDirectory();
-    if (!path)
-        return;
-    auto state = std::make_unique<State>();
-    state->path = toWide(*path);
-    FileHandle handle(openHeld(state->path, 0));
-    if (!handle.valid())
-        return;
-    const auto identity = identityOf(handle.get());
-    if (!identity)
-        return;
-    state->identity = *identity;
-    state->handle = std::move(handle);
-    state_ = std::move(state);
-}
-
-SavedDirectory::~SavedDirectory() = default;
-
-bool SavedDirectory::valid() const
-{
-    return state_ != nullptr;
-}
-
-bool SavedDirectory::restore() const
-{
-    if (!state_ || !SetCurrentDirectoryW(state_->path.c_str()))
-        return false;
-    return currentDirectoryIdentity() == state_->identity;
-}
-
-std::optional<DirectoryIdentity> enterSubdirectory(const std::string& name)
-{
-    // Held (see openHeld) without following a reparse point, so that what
-    // is checked here is what SetCurrentDirectoryW enters.
-    const std::wstring wideName = toWide(name);
-    FileHandle directory(openHeld(wideName, FILE_FLAG_OPEN_REPARSE_POINT));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info))
-        return std::nullopt;
-    // Wine opens the target of a link even when asked not to, but reports
-    // the link by its name, so the name is asked as well.
-    const DWORD byName = GetFileAttributesW(wideName.c_str());
-    if (byName == INVALID_FILE_ATTRIBUTES)
-        return std::nullopt;
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        ((info.dwFileAttributes | byName) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        SetLastError(ERROR_DIRECTORY);
-        return std::nullopt;
-    }
-    const DirectoryIdentity identity = identityFrom(info);
-    const auto parent = currentDirectory();
-    if (!parent || !SetCurrentDirectoryW(wideName.c_str()))
-        return std::nullopt;
-    // Where sharing rules do not hold (a Wine directory changed from the
-    // host side), the name may lead elsewhere by now.
-    if (currentDirectoryIdentity() != identity) {
-        setCurrentDirectory(*parent);
-        return std::nullopt;
-    }
-    return identity;
-}
-
-std::string currentDirectoryUnreadable()
-{
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(L"*", &found));
-    if (!search.valid() && GetLastError() != ERROR_FILE_NOT_FOUND)
-        return lastErrorText();
-    return {};
-}
-
-std::optional<DirectoryIdentity> directoryIdentity(const std::string& path)
-{
-    FileHandle directory(openForInformation(toWide(path), kShareAll, 0));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!directory.valid() || !GetFileInformationByHandle(directory.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return std::nullopt;
-    return identityFrom(info);
-}
-
-const std::string_view kPathSeparators = "\\/";
-
-std::optional<std::size_t> readFileEnd(const std::string& name, char* buffer, std::size_t capacity)
-{
-    if (isDeviceName(name))
-        return std::nullopt;
-    FileHandle file(CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-        return std::nullopt;
-    const std::uint64_t size = joinHalves(info.nFileSizeHigh, info.nFileSizeLow);
-    const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(size, capacity));
-    LARGE_INTEGER offset;
-    offset.QuadPart = static_cast<LONGLONG>(size - wanted);
-    DWORD read = 0;
-    if (!SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN) ||
-        !ReadFile(file.get(), buffer, wanted, &read, nullptr))
-        return std::size_t{0};
-    return read;
-}
-
-SmallFile readSmallFile(const std::string& name, std::size_t maxBytes, FollowLinks follow)
-{
-    SmallFile file;
-    const auto fail = [&file](SmallFile::Status status) {
-        file.status = status;
-        if (status == SmallFile::Status::Failed)
-            file.error = lastErrorText();
-        return std::move(file);
-    };
-    const std::wstring wideName = toWide(name);
-    const DWORD attributes = GetFileAttributesW(wideName.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        return fail(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? SmallFile::Status::Missing
-                                                                                 : SmallFile::Status::Failed);
-    }
-    const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (follow == FollowLinks::No ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
-    if ((attributes & refused) != 0 || isDeviceName(name.substr(name.find_last_of("\\/") + 1)))
-        return fail(SmallFile::Status::NotRegular);
-    FileHandle handle(CreateFileW(wideName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, follow == FollowLinks::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0,
-                                  nullptr));
-    if (!handle.valid())
-        return fail(SmallFile::Status::Failed);
-    // Something else may have been put in its place since.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(handle.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle.get(), &info) ||
-        (info.dwFileAttributes & refused) != 0)
-        return fail(SmallFile::Status::NotRegular);
-    if (joinHalves(info.nFileSizeHigh, info.nFileSizeLow) > maxBytes)
-        return fail(SmallFile::Status::TooLarge);
-    // One byte more than allowed tells a file that grew past the limit.
-    file.bytes.resize(maxBytes + 1);
-    std::size_t total = 0;
-    while (total < file.bytes.size()) {
-        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(file.bytes.size() - total, 1u << 20));
-        DWORD read = 0;
-        if (!ReadFile(handle.get(), file.bytes.data() + total, wanted, &read, nullptr))
-            return fail(SmallFile::Status::Failed);
-        if (read == 0)
-            break;
-        total += read;
-    }
-    if (total > maxBytes)
-        return fail(SmallFile::Status::TooLarge);
-    file.bytes.resize(total);
-    file.status = SmallFile::Status::Read;
-    return file;
-}
-
 // ---- Reading the start of a file ----
 
 namespace {
 
-// Whether the file open in `handle` lies inside the directory `top`
-// (compared without regard to case, as the file system does).
-bool liesInside(HANDLE handle, const std::string& top)
+// Whether the file open in `handle` lies below the directory whose final
+// path is `top` (compared without regard to case, as the file system
+// does). The file's own final path is asked from its handle, so what is
+// checked is what is read.
+bool liesInside(HANDLE handle, std::wstring_view top)
 {
-    wchar_t resolved[MAX_PATH + 8];
-    const DWORD length =
-        GetFinalPathNameByHandleW(handle, resolved, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= MAX_PATH + 8)
+    const std::wstring path = finalPath(handle);
+    while (top.ends_with(L'\\'))
+        top.remove_suffix(1);
+    if (top.empty() || path.size() <= top.size() + 1 || path[top.size()] != L'\\')
         return false;
-    std::wstring path(resolved, length);
-    if (path.starts_with(L"\\\\?\\"))
-        path.erase(0, 4);
-    std::wstring boundary = toWide(top);
-    while (!boundary.empty() && (boundary.back() == L'\\' || boundary.back() == L'/'))
-        boundary.pop_back();
-    if (path.size() <= boundary.size() || path[boundary.size()] != L'\\')
-        return false;
-    return CompareStringOrdinal(path.data(), static_cast<int>(boundary.size()), boundary.data(),
-                                static_cast<int>(boundary.size()), TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(path.data(), static_cast<int>(top.size()), top.data(), static_cast<int>(top.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// Opens the file at `path` for reading; `flags` may add
+// FILE_FLAG_OPEN_REPARSE_POINT. A directory cannot be opened without
+// FILE_FLAG_BACKUP_SEMANTICS, so it fails here.
+HANDLE openForReading(const std::wstring& path, DWORD share, DWORD flags)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | flags,
+                       nullptr);
+}
+
+// What `handle` is open on: a regular file (a disk file, no pipe or
+// character device, no directory), a reparse point, or something else.
+enum class OpenedKind { Regular, ReparsePoint, Other };
+
+OpenedKind openedKind(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info))
+        return OpenedKind::Other;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return OpenedKind::ReparsePoint;
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? OpenedKind::Other : OpenedKind::Regular;
+}
+
+std::size_t readStart(HANDLE handle, char* buffer, std::size_t capacity)
+{
+    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, std::numeric_limits<DWORD>::max()));
+    DWORD total = 0;
+    while (total < wanted) {
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer + total, wanted - total, &read, nullptr) || read == 0)
+            break;
+        total += read;
+    }
+    return total;
 }
 
 }  // namespace
 
-std::size_t readFileStart(const std::string& name, char* buffer, std::size_t capacity, const std::string& top)
+const std::string_view kPathSeparators = "\\/";
+
+std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer, std::size_t capacity,
+                          const LinkBoundary& boundary)
 {
-    if (capacity == 0 || isDeviceName(name))
+    // A device name is refused even though a "\\?\" path would open a file
+    // of that name: no device is ever opened by mistake.
+    if (capacity == 0 || !isEntryName(name) || isDeviceName(name))
         return 0;
-    const DWORD attributes = GetFileAttributesW(toWide(name).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    const std::wstring path = childPath(directory.state()->path, name);
+    if (!isReparsePointByName(path)) {
+        const FileHandle file(openForReading(path, FILE_SHARE_READ, FILE_FLAG_OPEN_REPARSE_POINT));
+        const OpenedKind kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
+        if (kind == OpenedKind::Regular)
+            return readStart(file.get(), buffer, capacity);
+        if (kind == OpenedKind::Other)
+            return 0;
+    }
+    // A link, junction or other reparse point is followed only to a regular
+    // file below the top of the run, as its opened handle's final path
+    // tells.
+    if (boundary.top == nullptr)
         return 0;
-    // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
-    // fails here; pipes and character devices are refused before reading.
-    FileHandle file(CreateFileW(toWide(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK)
+    const FileHandle file(openForReading(path, FILE_SHARE_READ, 0));
+    if (!file.valid() || openedKind(file.get()) != OpenedKind::Regular ||
+        !liesInside(file.get(), boundary.top->state()->path))
         return 0;
-    // A link is followed only to a file inside the top of the run.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-        !liesInside(file.get(), top.empty() ? currentDirectory().value_or(std::string()) : top))
-        return 0;
-    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, std::numeric_limits<DWORD>::max()));
-    DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, wanted, &read, nullptr))
-        return 0;
-    return read;
+    return readStart(file.get(), buffer, capacity);
 }
 
-// ---- Output stream ----
+// ---- Temporary files and interrupts ----
+//
+// The console control handler runs on a thread of its own while the run
+// goes on. It takes the same lock as the streams that create and remove
+// temporary files, removes the files still recorded, sets their
+// directories' times back and keeps the lock, so that no new temporary
+// file appears before the process ends.
 
-// The temporary file being written, for the console handler, which runs
-// on a thread of its own while the run goes on.
 namespace {
 
-CRITICAL_SECTION temporaryLock;
-wchar_t temporaryForInterrupt[MAX_PATH + 32];
-bool temporaryForInterruptSet = false;
-
-class TemporaryLocked {
-public:
-    TemporaryLocked() { EnterCriticalSection(&temporaryLock); }
-    ~TemporaryLocked() { LeaveCriticalSection(&temporaryLock); }
-    TemporaryLocked(const TemporaryLocked&) = delete;
-    TemporaryLocked& operator=(const TemporaryLocked&) = delete;
+struct TemporaryRecord {
+    // The stream's directory, which identifies the record: a stream has one
+    // temporary file at a time, and each writes into a directory of its own.
+    const DirectoryHandle::State* directory = nullptr;
+    std::wstring directoryPath;
+    std::wstring name;
+    detail::DirectoryTime before;
 };
 
-struct TemporaryLockSetUp {
-    TemporaryLockSetUp() { InitializeCriticalSection(&temporaryLock); }
-} temporaryLockSetUp;
+std::mutex& recordsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::vector<TemporaryRecord>& records()
+{
+    static std::vector<TemporaryRecord> all;
+    return all;
+}
 
 BOOL WINAPI onConsoleEvent(DWORD)
 {
-    // The lock is kept: the process ends when this returns, and no new
-    // temporary file may appear before that.
-    EnterCriticalSection(&temporaryLock);
-    if (temporaryForInterruptSet)
-        DeleteFileW(temporaryForInterrupt);
-    temporaryForInterruptSet = false;
+    // Locked without a guard: the lock is kept until the process ends.
+    recordsLock().lock();
+    for (const TemporaryRecord& record : records()) {
+        if (!record.name.empty())
+            DeleteFileW(childPath(record.directoryPath, record.name).c_str());
+        if (record.before.known) {
+            const FileHandle directory(CreateFileW(record.directoryPath.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll,
+                                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            const FILETIME written = toFileTime(record.before.seconds);
+            if (directory.valid())
+                SetFileTime(directory.get(), nullptr, nullptr, &written);
+        }
+    }
+    records().clear();
+    // The next handler, the system's, ends the process.
     return FALSE;
 }
 
-std::string directoryPart(const std::string& path)
-{
-    const auto separator = path.find_last_of("\\/");
-    if (separator == std::string::npos)
-        return ".";
-    return path.substr(0, separator + 1);
-}
+std::atomic<unsigned> temporaryCounter{0};
 
-std::FILE* fileFromHandle(FileHandle& handle, const char* mode, std::string& error, const std::string& path)
+HANDLE handleOf(const detail::SystemFile& file)
 {
-    const int flags = mode[0] == 'r' ? _O_BINARY | _O_RDONLY : _O_BINARY | _O_WRONLY;
-    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), flags);
-    if (descriptor == -1) {
-        error = "open(" + path + "): " + std::strerror(errno);
-        return nullptr;
-    }
-    handle.release();
-    std::FILE* file = _fdopen(descriptor, mode);
-    if (file == nullptr) {
-        error = "open(" + path + "): " + std::strerror(errno);
-        _close(descriptor);
-    }
-    return file;
+    return reinterpret_cast<HANDLE>(file.get());
 }
 
 }  // namespace
@@ -717,11 +821,227 @@ void removeTemporaryFilesOnInterrupt()
 
 namespace detail {
 
-OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
+SystemFile::~SystemFile()
 {
-    OutputTarget target;
-    target.path = path;
-    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
+    close();
+}
+
+SystemFile::SystemFile(SystemFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)), owned_(other.owned_)
+{
+}
+
+SystemFile& SystemFile::operator=(SystemFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+        owned_ = other.owned_;
+    }
+    return *this;
+}
+
+bool SystemFile::writeAll(const char* bytes, std::size_t count) const
+{
+    while (count > 0) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(handleOf(*this), bytes, chunk, &written, nullptr))
+            return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+std::optional<std::size_t> SystemFile::readAt(char* buffer, std::size_t count, std::uint64_t offset) const
+{
+    std::size_t total = 0;
+    while (total < count) {
+        const std::uint64_t at = offset + total;
+        OVERLAPPED position{};
+        position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(handleOf(*this), buffer + total, chunk, &read, &position)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            return std::nullopt;
+        }
+        if (read == 0)
+            break;
+        total += read;
+    }
+    return total;
+}
+
+std::optional<std::uint64_t> SystemFile::size() const
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handleOf(*this), &size))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(std::max<LONGLONG>(size.QuadPart, 0));
+}
+
+bool SystemFile::close()
+{
+    if (!valid())
+        return true;
+    const auto handle = reinterpret_cast<HANDLE>(std::exchange(handle_, kInvalid));
+    return !owned_ || CloseHandle(handle) != 0;
+}
+
+SystemFile openExisting(const DirectoryHandle& directory, const std::string& name, TargetKind& kind)
+{
+    kind = TargetKind::Other;
+    if (!isEntryName(name) || isDeviceName(name))
+        return {};
+    const std::wstring path = childPath(directory.state()->path, name);
+    // Shared for deletion, so that the new file can be renamed over it while
+    // it is held.
+    FileHandle file(openForReading(path, kShareAll, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!file.valid()) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+            kind = TargetKind::Absent;
+        } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+            // A directory refuses a file's open as access denied.
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+                kind = TargetKind::Unreadable;
+        }
+        return {};
+    }
+    if (openedKind(file.get()) != OpenedKind::Regular || isReparsePointByName(path))
+        return {};
+    kind = TargetKind::Regular;
+    return SystemFile(reinterpret_cast<std::intptr_t>(file.release()));
+}
+
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
+                           std::string& error)
+{
+    const DirectoryHandle::State& state = *directory.state();
+    // Where something stands at a name already (planted, or a file of a
+    // run killed before), another name is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = std::string(kTemporaryNamePrefix) + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(++temporaryCounter) + "-" + std::to_string(GetTickCount() % 1000000);
+        const std::wstring wideName = toWide(name);
+        // Made under the records' lock, so that an interrupt either finds
+        // the file recorded or finds no file. Shared for deletion, so that
+        // the interrupt's removal succeeds while the stream holds it.
+        const std::lock_guard guard(recordsLock());
+        HANDLE file =
+            CreateFileW(childPath(state.path, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            records().push_back({&state, state.path, wideName, before});
+            return SystemFile(reinterpret_cast<std::intptr_t>(file));
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    error = lastErrorText();
+    name.clear();
+    return {};
+}
+
+void settleTemporary(const SystemFile&, const SystemFile*)
+{
+    // The new file takes the access control list its directory gives new
+    // files, as any file made there does; there are no permission bits to
+    // carry over, and its owner is the runner.
+}
+
+RenameResult renameTemporary(const DirectoryHandle& directory, const std::string& temporaryName,
+                             const std::string& name, bool replace, std::string& error)
+{
+    if (!isEntryName(name)) {
+        error = describeError(ERROR_INVALID_NAME);
+        return RenameResult::Failed;
+    }
+    const std::wstring& path = directory.state()->path;
+    // Without MOVEFILE_REPLACE_EXISTING the file system itself refuses a
+    // name that is taken, in the same operation as the rename.
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(childPath(path, temporaryName).c_str(), childPath(path, name).c_str(), flags))
+        return RenameResult::Done;
+    const DWORD code = GetLastError();
+    if (!replace && (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS))
+        return RenameResult::Taken;
+    error = describeError(code);
+    return RenameResult::Failed;
+}
+
+void removeTemporary(const DirectoryHandle& directory, const std::string& temporaryName)
+{
+    DeleteFileW(childPath(directory.state()->path, temporaryName).c_str());
+    const std::lock_guard guard(recordsLock());
+    for (TemporaryRecord& record : records())
+        if (record.directory == directory.state())
+            record.name.clear();
+}
+
+void forgetTemporary(const DirectoryHandle& directory)
+{
+    const std::lock_guard guard(recordsLock());
+    std::erase_if(records(), [&](const TemporaryRecord& record) { return record.directory == directory.state(); });
+}
+
+namespace {
+
+// The directory part of `path`: without its last separator ("C:\dir"),
+// unless that is a root's ("C:\", "\"); "C:" for a path relative to a
+// drive's current directory; "." for a bare name.
+std::string directoryPart(const std::string& path)
+{
+    const auto separator = path.find_last_of("\\/");
+    if (separator != std::string::npos)
+        return path.substr(0, separator == 0 || path[separator - 1] == ':' ? separator + 1 : separator);
+    if (path.size() >= 2 && path[1] == ':')
+        return path.substr(0, 2);
+    return ".";
+}
+
+std::string namePart(const std::string& path)
+{
+    const auto separator = path.find_last_of("\\/");
+    if (separator != std::string::npos)
+        return path.substr(separator + 1);
+    if (path.size() >= 2 && path[1] == ':')
+        return path.substr(2);
+    return path;
+}
+
+// Where a file is written directly, as its path stands: a device name
+// (NUL, CON) or a "\\.\" device path, which the long form would turn into
+// a file name.
+bool namesDevice(const std::string& path)
+{
+    return isDeviceName(namePart(path)) || path.starts_with("\\\\.\\") || path.starts_with("//./");
+}
+
+}  // namespace
+
+PathTarget resolveOutputPath(const std::string& path)
+{
+    PathTarget target;
+    if (namesDevice(path)) {
+        target.kind = PathTarget::Kind::Stream;
+        target.streamPath = path;
+        return target;
+    }
+    const std::wstring full = longPath(path);
+    const DWORD attributes = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(full.c_str());
+    std::string file = path;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND) {
@@ -729,191 +1049,58 @@ OutputTarget resolveOutputTarget(const std::string& path, FollowLinks follow)
             return target;
         }
     } else {
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && follow == FollowLinks::No) {
-            target.error = "open(" + path + "): not a regular file";
-            return target;
-        }
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             target.error = "open(" + path + "): " + describeError(ERROR_ACCESS_DENIED);
             return target;
         }
-        // Devices (NUL, CON) and pipes are written directly.
-        FileHandle probe(CreateFileW(toWide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        const FileHandle probe(CreateFileW(full.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        // Pipes and devices are written directly.
         if (probe.valid() && GetFileType(probe.get()) != FILE_TYPE_DISK) {
-            if (follow == FollowLinks::No) {
-                target.error = "open(" + path + "): not a regular file";
-                return target;
-            }
-            target.kind = OutputTarget::Kind::Stream;
+            target.kind = PathTarget::Kind::Stream;
+            target.streamPath = path;
             return target;
         }
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            // The file the link leads to is replaced; the link stays.
-            wchar_t resolved[MAX_PATH + 8];
-            const DWORD length = probe.valid() ? GetFinalPathNameByHandleW(probe.get(), resolved, MAX_PATH + 8,
-                                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)
-                                               : 0;
-            if (length == 0 || length >= MAX_PATH + 8) {
-                target.kind = OutputTarget::Kind::Stream;
+            // The file the link leads to is replaced; the link stays. A link
+            // that leads nowhere yet has its file created through it.
+            const std::wstring resolved = probe.valid() ? finalPath(probe.get()) : std::wstring();
+            if (resolved.empty()) {
+                target.kind = PathTarget::Kind::Stream;
+                target.streamPath = path;
                 return target;
             }
-            const std::wstring_view full(resolved, length);
-            target.path = fromWide(full.starts_with(L"\\\\?\\") ? full.substr(4) : full);
+            file = fromWide(resolved);
         }
-        target.exists = true;
     }
-    if (attributes == INVALID_FILE_ATTRIBUTES && isDeviceName(path.substr(path.find_last_of("\\/") + 1))) {
-        target.kind = OutputTarget::Kind::Stream;
+    target.name = namePart(file);
+    target.directory = DirectoryHandle::open(directoryPart(file));
+    if (!target.directory.valid()) {
+        target.error = "open(" + path + "): " + lastErrorText();
         return target;
     }
-    target.kind = OutputTarget::Kind::Replace;
-    FileHandle directory(openForInformation(toWide(directoryPart(target.path)), kShareAll, 0));
-    FILETIME written;
-    if (directory.valid() && GetFileTime(directory.get(), nullptr, nullptr, &written)) {
-        target.directoryTime.known = true;
-        target.directoryTime.seconds =
-            static_cast<std::int64_t>(joinHalves(written.dwHighDateTime, written.dwLowDateTime));
-    }
+    target.kind = PathTarget::Kind::InDirectory;
     return target;
 }
 
-std::FILE* openStreamed(const std::string& path, std::string& error)
+SystemFile openStreamed(const std::string& path, std::string& error)
 {
-    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.valid()) {
+    const std::wstring wide = namesDevice(path) ? toWide(path) : longPath(path);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         error = "open(" + path + "): " + lastErrorText();
-        return nullptr;
-    }
-    return fileFromHandle(handle, "wb", error, path);
+    return SystemFile(reinterpret_cast<std::intptr_t>(file));
 }
 
-std::FILE* openForComparison(const std::string& path)
+SystemFile standardOutputFile()
 {
-    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(handle.get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-        return nullptr;
-    std::string ignored;
-    return fileFromHandle(handle, "rb", ignored, path);
-}
-
-namespace {
-
-// Creates `path`, which must not exist, and records it for the console
-// handler. Nothing when it cannot; GetLastError() then tells why.
-std::FILE* createExclusive(const std::string& path, std::string& error)
-{
-    const TemporaryLocked locked;
-    FileHandle handle(CreateFileW(toWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.valid()) {
-        const DWORD code = GetLastError();
-        error = describeError(code);
-        SetLastError(code);
-        return nullptr;
-    }
-    std::FILE* file = fileFromHandle(handle, "wb", error, path);
-    if (file == nullptr) {
-        DeleteFileW(toWide(path).c_str());
-        return nullptr;
-    }
-    const std::wstring wide = toWide(path);
-    if (wide.size() < MAX_PATH + 32) {
-        std::wmemcpy(temporaryForInterrupt, wide.c_str(), wide.size() + 1);
-        temporaryForInterruptSet = true;
-    }
-    return file;
-}
-
-}  // namespace
-
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporaryPath, std::string& error)
-{
-    const std::string directory = directoryPart(target);
-    const std::string prefix = directory == "." ? std::string() : directory;
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::string path = prefix + ".quilldex-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(GetTickCount() + attempt) + ".tmp";
-        if (std::FILE* file = createExclusive(path, error)) {
-            temporaryPath = std::move(path);
-            return file;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            return nullptr;
-    }
-    error = describeError(ERROR_FILE_EXISTS);
-    return nullptr;
-}
-
-std::FILE* createNew(const std::string& path, std::string& createdPath)
-{
-    std::string ignored;
-    std::FILE* file = createExclusive(path, ignored);
-    if (file != nullptr)
-        createdPath = path;
-    return file;
-}
-
-void keepCreated()
-{
-    const TemporaryLocked locked;
-    temporaryForInterruptSet = false;
-}
-
-bool renameOver(const std::string& temporaryPath, const std::string& target, std::string& error)
-{
-    const TemporaryLocked locked;
-    if (injectedFaultAt(FaultPoint::Rename)) {
-        SetLastError(ERROR_WRITE_FAULT);
-        error = describeError(ERROR_WRITE_FAULT);
-        return false;
-    }
-    if (!MoveFileExW(toWide(temporaryPath).c_str(), toWide(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = lastErrorText();
-        return false;
-    }
-    temporaryForInterruptSet = false;
-    return true;
-}
-
-void removeTemporary(const std::string& temporaryPath)
-{
-    const TemporaryLocked locked;
-    DeleteFileW(toWide(temporaryPath).c_str());
-    temporaryForInterruptSet = false;
-}
-
-void restoreDirectoryTime(const std::string& target, const DirectoryTime& time)
-{
-    if (!time.known)
-        return;
-    FileHandle directory(CreateFileW(toWide(directoryPart(target)).c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!directory.valid())
-        return;
-    const auto ticks = static_cast<std::uint64_t>(time.seconds);
-    const FILETIME written{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-    SetFileTime(directory.get(), nullptr, nullptr, &written);
+    // Written by handle, after what the C library holds: no text mode puts
+    // a second CR before each LF.
+    std::fflush(stdout);
+    return SystemFile(reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)), false);
 }
 
 }  // namespace detail
-
-bool OutputStream::openStandardOutput()
-{
-    // In text mode the C runtime would put a second CR before each LF.
-    std::fflush(stdout);
-    if (_setmode(_fileno(stdout), _O_BINARY) == -1) {
-        error_ = std::string("_setmode(standard output): ") + std::strerror(errno);
-        return false;
-    }
-    attach(stdout, false, "standard output");
-    return true;
-}
 
 // ---- Names the code page cannot hold ----
 
