@@ -1132,6 +1132,13 @@ std::vector<std::string> commandLineArguments(int argc, char** argv)
     return arguments;
 }
 
+std::size_t descriptorLimit()
+{
+    // Windows sets no small limit on a process's handles (about 16 million);
+    // this bound keeps the kernel memory a deep walk holds modest.
+    return std::size_t{1} << 16;
+}
+
 std::string lastErrorText()
 {
     const DWORD code = GetLastError();
