@@ -407,6 +407,10 @@ bool OutputStream::commit()
     // time it has now is not this stream's to undo.
     if (files.directory->modificationTime() != files.afterCreate)
         files.restoreTime = false;
+    // Windows refuses to rename over a file that is open, even one shared
+    // for deletion; the file there is no longer needed.
+    files.existing.close();
+    files.appeared.close();
     std::string reason;
     const bool replace = !files.wasAbsent || taken_;
     const auto result = injectedFaultAt(FaultPoint::Rename)
