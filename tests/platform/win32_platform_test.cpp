@@ -10,33 +10,41 @@
 #include <vector>
 
 #include "index/directory_listing.h"
+#include "index/export_runs.h"
 #include "platform/platform.h"
 #include "support/temp_tree.h"
 
 namespace quilldex::platform {
 namespace {
 
-using testing::ChangeDirectory;
 using testing::TempTree;
 namespace fs = std::filesystem;
 
-// The entries a recursive listing with `mask` shows: every match but ".".
-std::vector<DirectoryEntry> listing(const std::string& mask)
+DirectoryHandle opened(const fs::path& path)
+{
+    DirectoryHandle handle = DirectoryHandle::open(path.string());
+    EXPECT_TRUE(handle.valid()) << path.string() << ": " << lastErrorText();
+    return handle;
+}
+
+// The entries a recursive listing of `directory` with `mask` shows: every
+// match but ".".
+std::vector<DirectoryEntry> listing(const DirectoryHandle& directory, const std::string& mask)
 {
     IndexOptions options;
     options.fileMask = mask;
     options.recursive = true;
-    DirectoryListing listing(options);
+    DirectoryListing listing(directory, options);
     std::vector<DirectoryEntry> entries;
     for (DirectoryEntry entry; listing.next(entry);)
         entries.push_back(entry);
     return entries;
 }
 
-std::string listed(const std::string& mask)
+std::string listed(const DirectoryHandle& directory, const std::string& mask)
 {
     std::string names;
-    for (const auto& entry : listing(mask))
+    for (const auto& entry : listing(directory, mask))
         names += (names.empty() ? "" : " ") + entry.name;
     return names;
 }
@@ -47,7 +55,7 @@ TEST(Win32Listing, ListsWhatTheMaskSelectsInTheNtfsOrder)
     for (const char* name : {"x.tar.gz", "README", "page.html", "Abc.TXT", "ab.txt", "a", "_x", ".hidden", "B"})
         tree.file(name);
     tree.dir("sub");
-    const ChangeDirectory inside(tree.root());
+    const DirectoryHandle top = opened(tree.root());
     const struct {
         const char* mask;
         const char* names;
@@ -63,7 +71,7 @@ TEST(Win32Listing, ListsWhatTheMaskSelectsInTheNtfsOrder)
         {"missing.txt", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(listed(c.mask), c.names) << "mask " << c.mask;
+        EXPECT_EQ(listed(top, c.mask), c.names) << "mask " << c.mask;
 }
 
 // The system's own search matches a mask against a long name's 8.3 alias
@@ -73,17 +81,17 @@ TEST(Win32Listing, AMaskMatchingOnlyTheShortAliasSelectsTheLongName)
 {
     TempTree tree;
     tree.file("page.html");
-    const ChangeDirectory inside(tree.root());
+    const DirectoryHandle top = opened(tree.root());
     std::string alias;
     {
-        DirectoryReader reader;
+        DirectoryReader reader(top);
         for (DirectoryName found; reader.next(found);)
             if (found.name == "page.html")
                 alias = found.shortName;
     }
     if (alias.empty() || alias == "page.html")
         GTEST_SKIP() << "this file system keeps no 8.3 alias for page.html";
-    EXPECT_EQ(listed(alias), "page.html") << "alias " << alias;
+    EXPECT_EQ(listed(top, alias), "page.html") << "alias " << alias;
 }
 
 TEST(Win32Listing, ReportsKindFullSizeAndTime)
@@ -93,9 +101,9 @@ TEST(Win32Listing, ReportsKindFullSizeAndTime)
     tree.sizedFile("big.bin", 5368709120ULL);
     testing::setLastWriteTime(tree.file("before-1970.txt"), -86400);
     tree.dir("sub");
-    const ChangeDirectory inside(tree.root());
+    const DirectoryHandle top = opened(tree.root());
 
-    const std::vector<DirectoryEntry> entries = listing("*.*");
+    const std::vector<DirectoryEntry> entries = listing(top, "*.*");
     ASSERT_EQ(entries.size(), 5u);
     const auto& before1970 = entries[1];
     const auto& big = entries[2];
@@ -111,32 +119,55 @@ TEST(Win32Listing, ReportsKindFullSizeAndTime)
     EXPECT_TRUE(sub.isDirectory);
 }
 
-TEST(Win32Directories, EnterAndReturnByIdentity)
+TEST(Win32Directories, SubdirectoriesAndParentsByHandle)
 {
     TempTree tree;
     tree.dir("sub");
     tree.file("file.txt");
-    const ChangeDirectory inside(tree.root());
-    const auto top = currentDirectoryIdentity();
-    const auto topPath = currentDirectory();
-    ASSERT_TRUE(top && topPath);
+    const DirectoryHandle top = opened(tree.root());
 
-    // Refused, and nothing changed.
-    for (const char* name : {"missing", "file.txt"}) {
-        EXPECT_FALSE(enterSubdirectory(name)) << name;
-        EXPECT_EQ(currentDirectory(), topPath) << name;
+    for (const char* name : {"missing", "file.txt", "", ".", "..", "sub\\..", "sub/"})
+        EXPECT_FALSE(top.openSubdirectory(name).valid()) << name;
+
+    const DirectoryHandle sub = top.openSubdirectory("sub");
+    ASSERT_TRUE(sub.valid()) << lastErrorText();
+    EXPECT_FALSE(sub.identity() == top.identity());
+    const DirectoryHandle parent = sub.openParent();
+    ASSERT_TRUE(parent.valid());
+    EXPECT_EQ(parent.identity(), top.identity());
+    EXPECT_EQ(sub.identityWithMount(), sub.identity());
+
+    // The time is read and set back through the handle.
+    const auto before = sub.modificationTime();
+    ASSERT_TRUE(before.known);
+    tree.file("sub/new.txt");
+    ASSERT_TRUE(sub.setModificationTime(before));
+    EXPECT_EQ(sub.modificationTime(), before);
+
+    // The top of a drive is its own parent.
+    const DirectoryHandle root = opened(tree.root().root_path());
+    EXPECT_EQ(root.openParent().identity(), root.identity());
+}
+
+// What a killed run left is removed only when it is a regular file older
+// than the run.
+TEST(Win32Directories, RemovesOnlyStaleRegularFiles)
+{
+    TempTree tree;
+    testing::setLastWriteTime(tree.file("old.tmp"), 978307200);
+    tree.file("new.tmp");
+    tree.dir("old-folder");
+    testing::setLastWriteTime(tree.path("old-folder"), 978307200);
+    const DirectoryHandle top = opened(tree.root());
+    const std::int64_t runStart = 1000000000;  // 2001-09-09
+    const struct {
+        const char* name;
+        bool removed;
+    } cases[] = {{"old.tmp", true}, {"new.tmp", false}, {"old-folder", false}, {"missing", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(top.removeStaleFile(c.name, runStart), c.removed) << c.name;
+        EXPECT_EQ(fs::exists(tree.path(c.name)), !c.removed && std::string(c.name) != "missing") << c.name;
     }
-
-    const SavedDirectory saved;
-    ASSERT_TRUE(saved.valid());
-    const auto sub = enterSubdirectory("sub");
-    ASSERT_TRUE(sub);
-    EXPECT_EQ(currentDirectoryIdentity(), sub);
-    EXPECT_FALSE(*sub == *top);
-    EXPECT_EQ(currentDirectory(), *topPath + "\\sub");
-    ASSERT_TRUE(saved.restore());
-    EXPECT_EQ(currentDirectory(), topPath);
-    EXPECT_EQ(currentDirectoryIdentity(), top);
 }
 
 TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
@@ -145,7 +176,7 @@ TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
     tree.file("long.txt", std::string(2000, 'x'));
     tree.file("short.txt", "<title>T</title>");
     tree.dir("folder");
-    const ChangeDirectory inside(tree.root());
+    const DirectoryHandle top = opened(tree.root());
     char buffer[1024];
     const struct {
         const char* name;
@@ -160,9 +191,11 @@ TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
         {"CON", 0},
         {"nul.txt", 0},
         {"COM1", 0},
+        {"..", 0},
+        {"folder\\..\\long.txt", 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(readFileStart(c.name, buffer, sizeof buffer), c.read) << c.name;
+        EXPECT_EQ(readFileStart(top, c.name, buffer, sizeof buffer, {&top, ""}), c.read) << c.name;
 }
 
 // The code-page text of a name none of whose non-ASCII characters the code
@@ -199,10 +232,10 @@ protected:
 
 TEST_F(Win32WideNames, ListsEveryNameExactlyAndAsUtf8)
 {
-    const ChangeDirectory inside(tree.root());
+    const DirectoryHandle top = opened(tree.root());
     std::vector<std::string> names;
     std::vector<std::string> utf8Names;
-    for (const DirectoryEntry& entry : listing("*.*")) {
+    for (const DirectoryEntry& entry : listing(top, "*.*")) {
         names.push_back(entry.name);
         utf8Names.push_back(toUtf8(entry.name));
         EXPECT_EQ(carriesMarkedCharacters(entry.name), entry.name.find('\x01') != std::string::npos);
@@ -228,7 +261,7 @@ TEST_F(Win32WideNames, ListsEveryNameExactlyAndAsUtf8)
     };
     EXPECT_EQ(utf8Names, expectedUtf8);
     // A mask with such characters selects by them.
-    const std::vector<DirectoryEntry> byMask = listing(allMarked("\xe6\x97\xa5*"));
+    const std::vector<DirectoryEntry> byMask = listing(top, allMarked("\xe6\x97\xa5*"));
     ASSERT_EQ(byMask.size(), 1u);
     EXPECT_EQ(byMask[0].name, japanese);
     EXPECT_EQ(byMask[0].size, 23u);
@@ -236,38 +269,34 @@ TEST_F(Win32WideNames, ListsEveryNameExactlyAndAsUtf8)
 
 TEST_F(Win32WideNames, EntersReadsAndCreatesByTheMarkedName)
 {
-    const ChangeDirectory inside(tree.root());
-    const auto topPath = currentDirectory();
-    ASSERT_TRUE(topPath);
-
+    const DirectoryHandle top = opened(tree.root());
     char buffer[64];
-    const std::size_t read = readFileStart(japanese, buffer, sizeof buffer);
+    const std::size_t read = readFileStart(top, japanese, buffer, sizeof buffer);
     EXPECT_EQ(std::string(buffer, read), "<title>Japanese</title>");
 
-    const SavedDirectory saved;
-    ASSERT_TRUE(saved.valid());
-    ASSERT_TRUE(enterSubdirectory(cyrillicDirectory));
-    EXPECT_EQ(currentDirectory(), *topPath + "\\" + cyrillicDirectory);
-    EXPECT_EQ(readFileStart("inside.txt", buffer, sizeof buffer), 0u);
-    ASSERT_TRUE(saved.restore());
-    ASSERT_TRUE(setCurrentDirectory(*topPath + "\\" + cyrillicDirectory));
-    ASSERT_TRUE(setCurrentDirectory(*topPath));
+    const DirectoryHandle inner = top.openSubdirectory(cyrillicDirectory);
+    ASSERT_TRUE(inner.valid()) << lastErrorText();
+    EXPECT_EQ(listed(inner, "*.*"), ".. inside.txt");
+    EXPECT_EQ(readFileStart(inner, "inside.txt", buffer, sizeof buffer), 0u);
+    EXPECT_EQ(DirectoryHandle::open(tree.root().string() + "\\" + cyrillicDirectory).identity(), inner.identity());
 
     const std::string outputName = allMarked("\xe7\x9b\xae\xe9\x8c\xb2.html");
     OutputStream stream;
-    ASSERT_TRUE(stream.open(outputName, FollowLinks::No)) << stream.error();
+    ASSERT_TRUE(stream.open(inner, outputName)) << stream.error();
     stream.write("index\n");
     ASSERT_TRUE(stream.close()) << stream.error();
-    EXPECT_EQ(testing::readFile(tree.utf8Path("\xe7\x9b\xae\xe9\x8c\xb2.html")), "index\r\n");
+    EXPECT_EQ(testing::readFile(tree.utf8Path("\xd0\x9a\xd0\xb8\xd0\xb5\xd0\xb2/\xe7\x9b\xae\xe9\x8c\xb2.html")),
+              "index\r\n");
 }
 
 TEST(Win32OutputStream, WritesBinaryAndTruncates)
 {
     TempTree tree;
-    for (const auto follow : {FollowLinks::Yes, FollowLinks::No}) {
+    const DirectoryHandle top = opened(tree.root());
+    for (const bool byHandle : {false, true}) {
         const auto path = tree.file("out.html", std::string(100, 'o'));
         OutputStream stream;
-        ASSERT_TRUE(stream.open(path.string(), follow)) << stream.error();
+        ASSERT_TRUE(byHandle ? stream.open(top, "out.html") : stream.open(path.string())) << stream.error();
         stream.write("a\nb");
         stream.write('\n');
         EXPECT_TRUE(stream.close()) << stream.error();
@@ -281,23 +310,80 @@ TEST(Win32OutputStream, FailuresNameTheCallAndThePath)
     tree.dir("folder");
     const auto missing = tree.path("no-such-dir/out.html").string();
     const auto folder = tree.path("folder").string();
-    const struct {
-        std::string path;
-        FollowLinks follow;
-    } cases[] = {
-        {missing, FollowLinks::Yes},
-        {missing, FollowLinks::No},
-        {folder, FollowLinks::Yes},
-        {folder, FollowLinks::No},
-    };
-    for (const auto& c : cases) {
+    for (const std::string& path : {missing, folder}) {
         OutputStream stream;
-        EXPECT_FALSE(stream.open(c.path, c.follow));
+        EXPECT_FALSE(stream.open(path));
         EXPECT_FALSE(stream.isOpen());
-        const std::string start = "open(" + c.path + "): ";
+        const std::string start = "open(" + path + "): ";
         EXPECT_EQ(stream.error().substr(0, start.size()), start);
         EXPECT_GT(stream.error().size(), start.size());
         EXPECT_FALSE(stream.close());
+    }
+}
+
+// The whole content of the file at the "\\?\" path `path`.
+std::string readLongPath(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string content(64 * 1024, '\0');
+    DWORD read = 0;
+    const BOOL done = ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+    CloseHandle(file);
+    content.resize(done ? read : 0);
+    return content;
+}
+
+// Directories whose full path is longer than MAX_PATH (260) are listed,
+// entered, read and written like any other.
+TEST(Win32LongPaths, ATreeDeeperThanMaxPathIsIndexedThroughout)
+{
+    TempTree tree;
+    std::vector<std::wstring> levels{L"\\\\?\\" + tree.root().wstring()};
+    for (int level = 0; levels.back().size() < 2 * MAX_PATH; ++level) {
+        levels.push_back(levels.back() + L"\\" + std::wstring(40, L'a' + level));
+        ASSERT_TRUE(CreateDirectoryW(levels.back().c_str(), nullptr)) << level << ": " << lastErrorText();
+    }
+    const std::wstring deepFile = levels.back() + L"\\deep.html";
+    HANDLE file = CreateFileW(deepFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << lastErrorText();
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, "<title>Deep</title>", 19, &written, nullptr));
+    CloseHandle(file);
+
+    IndexOptions options;
+    options.directory = tree.root().string();
+    options.recursive = true;
+    options.outputName = "index.html";
+    options.makeLinks = true;
+    options.readTitles = true;
+    options.showSize = false;
+    std::string reason;
+    RunReport report;
+    EXPECT_TRUE(exportRecursive(options, {}, &reason, &report)) << reason;
+    EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+    for (std::size_t level = 0; level < levels.size(); ++level) {
+        const std::string index = readLongPath(levels[level] + L"\\index.html");
+        EXPECT_NE(index.find(testing::creditLine()), std::string::npos) << "level " << level;
+        if (level + 1 == levels.size()) {
+            EXPECT_NE(index.find("deep.html\">Deep</a>"), std::string::npos) << index;
+        }
+    }
+
+    // A long path is opened as the person running the program writes it,
+    // without the "\\?\" prefix, too.
+    {
+        const DirectoryHandle deepest = DirectoryHandle::open(fs::path(levels.back().substr(4)).string());
+        ASSERT_TRUE(deepest.valid()) << lastErrorText();
+        EXPECT_EQ(listed(deepest, "*.html"), "deep.html index.html");
+    }
+
+    for (std::size_t level = levels.size() - 1; level > 0; --level) {
+        DeleteFileW((levels[level] + L"\\index.html").c_str());
+        if (level + 1 == levels.size())
+            DeleteFileW(deepFile.c_str());
+        EXPECT_TRUE(RemoveDirectoryW(levels[level].c_str())) << level;
     }
 }
 
