@@ -368,6 +368,18 @@ bool isReparsePointByName(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// Whether `handle`, opened by `path` without following a reparse point,
+// is open on the entry at `path` itself. Wine follows a symbolic link made
+// on the host side all the same and reports it neither by name nor by
+// handle; only the opened file's final path tells that it lies elsewhere.
+bool isOwnEntry(HANDLE handle, const std::wstring& path)
+{
+    const std::wstring opened = finalPath(handle);
+    const int length = static_cast<int>(path.size());
+    return opened.size() == path.size() &&
+           CompareStringOrdinal(opened.data(), length, path.data(), length, TRUE) == CSTR_EQUAL;
+}
+
 FILETIME toFileTime(std::int64_t ticks)
 {
     const auto value = static_cast<std::uint64_t>(ticks);
@@ -527,7 +539,7 @@ bool DirectoryHandle::removeStaleFile(std::string_view name, std::int64_t before
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-        toUtcSeconds(info.ftLastWriteTime) >= before)
+        toUtcSeconds(info.ftLastWriteTime) >= before || !isOwnEntry(file.get(), path))
         return false;
     FILE_DISPOSITION_INFO disposition{TRUE};
     return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
@@ -734,22 +746,23 @@ std::size_t readFileStart(const DirectoryHandle& directory, const std::string& n
     if (capacity == 0 || !isEntryName(name) || isDeviceName(name))
         return 0;
     const std::wstring path = childPath(directory.state()->path, name);
-    if (!isReparsePointByName(path)) {
-        const FileHandle file(openForReading(path, FILE_SHARE_READ, FILE_FLAG_OPEN_REPARSE_POINT));
-        const OpenedKind kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
-        if (kind == OpenedKind::Regular)
-            return readStart(file.get(), buffer, capacity);
-        if (kind == OpenedKind::Other)
-            return 0;
-    }
+    const bool linkByName = isReparsePointByName(path);
+    FileHandle file(openForReading(path, FILE_SHARE_READ, FILE_FLAG_OPEN_REPARSE_POINT));
+    OpenedKind kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
+    if (kind == OpenedKind::Other)
+        return 0;
+    if (kind == OpenedKind::Regular && !linkByName && isOwnEntry(file.get(), path))
+        return readStart(file.get(), buffer, capacity);
     // A link, junction or other reparse point is followed only to a regular
     // file below the top of the run, as its opened handle's final path
     // tells.
     if (boundary.top == nullptr)
         return 0;
-    const FileHandle file(openForReading(path, FILE_SHARE_READ, 0));
-    if (!file.valid() || openedKind(file.get()) != OpenedKind::Regular ||
-        !liesInside(file.get(), boundary.top->state()->path))
+    if (kind == OpenedKind::ReparsePoint) {
+        file = FileHandle(openForReading(path, FILE_SHARE_READ, 0));
+        kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
+    }
+    if (kind != OpenedKind::Regular || !liesInside(file.get(), boundary.top->state()->path))
         return 0;
     return readStart(file.get(), buffer, capacity);
 }
@@ -918,7 +931,7 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
         }
         return {};
     }
-    if (openedKind(file.get()) != OpenedKind::Regular || isReparsePointByName(path))
+    if (openedKind(file.get()) != OpenedKind::Regular || isReparsePointByName(path) || !isOwnEntry(file.get(), path))
         return {};
     kind = TargetKind::Regular;
     return SystemFile(reinterpret_cast<std::intptr_t>(file.release()));
