@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -368,16 +369,58 @@ bool isReparsePointByName(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Whether `handle`, opened by `path` without following a reparse point,
-// is open on the entry at `path` itself. Wine follows a symbolic link made
-// on the host side all the same and reports it neither by name nor by
-// handle; only the opened file's final path tells that it lies elsewhere.
-bool isOwnEntry(HANDLE handle, const std::wstring& path)
+// The part of a "\\?\" path below its volume's root: what follows
+// "\\?\C:" or "\\?\UNC\server\share".
+std::wstring_view belowVolume(std::wstring_view path)
 {
-    const std::wstring opened = finalPath(handle);
-    const int length = static_cast<int>(path.size());
-    return opened.size() == path.size() &&
-           CompareStringOrdinal(opened.data(), length, path.data(), length, TRUE) == CSTR_EQUAL;
+    std::size_t at = path.find(L'\\', 4);
+    // "\\?\UNC\server\share": past the server's and the share's names.
+    if (path.starts_with(L"\\\\?\\UNC\\") && at != std::wstring_view::npos)
+        at = path.find(L'\\', path.find(L'\\', 8) + 1);
+    return at == std::wstring_view::npos ? std::wstring_view(L"\\") : path.substr(at);
+}
+
+// Where the file open in `handle` lies, in a form comparable with the path
+// `expected` on the volume `volume`: its final path and `expected`, or
+// where the system cannot give that (Wine, for a path longer than
+// MAX_PATH), its path below its volume's root and that of `expected`. False
+// when neither is known or it lies on another volume.
+bool locate(HANDLE handle, std::wstring_view expected, std::uint64_t volume, std::wstring& opened,
+            std::wstring_view& reference)
+{
+    opened = finalPath(handle);
+    reference = expected;
+    if (!opened.empty())
+        return true;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info) || info.dwVolumeSerialNumber != volume)
+        return false;
+    constexpr DWORD kSize = 70000;  // a 32767-character path and the header
+    const auto buffer = std::make_unique<std::uint64_t[]>(kSize / sizeof(std::uint64_t));
+    auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.get());
+    if (!GetFileInformationByHandleEx(handle, FileNameInfo, name, kSize))
+        return false;
+    opened.assign(name->FileName, name->FileNameLength / sizeof(wchar_t));
+    reference = belowVolume(expected);
+    return true;
+}
+
+bool equalIgnoringCase(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() == b.size() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                        static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether `handle`, opened by `path` (on the volume `volume`) without
+// following a reparse point, is open on the entry at `path` itself. Wine
+// follows a symbolic link made on the host side all the same and reports
+// it neither by name nor by handle; only where the opened file lies tells
+// that it is another.
+bool isOwnEntry(HANDLE handle, const std::wstring& path, std::uint64_t volume)
+{
+    std::wstring opened;
+    std::wstring_view reference;
+    return locate(handle, path, volume, opened, reference) && equalIgnoringCase(opened, reference);
 }
 
 FILETIME toFileTime(std::int64_t ticks)
@@ -539,7 +582,7 @@ bool DirectoryHandle::removeStaleFile(std::string_view name, std::int64_t before
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-        toUtcSeconds(info.ftLastWriteTime) >= before || !isOwnEntry(file.get(), path))
+        toUtcSeconds(info.ftLastWriteTime) >= before || !isOwnEntry(file.get(), path, state_->identity.device))
         return false;
     FILE_DISPOSITION_INFO disposition{TRUE};
     return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
@@ -683,19 +726,19 @@ bool setCurrentDirectory(const std::string& path)
 
 namespace {
 
-// Whether the file open in `handle` lies below the directory whose final
-// path is `top` (compared without regard to case, as the file system
-// does). The file's own final path is asked from its handle, so what is
-// checked is what is read.
-bool liesInside(HANDLE handle, std::wstring_view top)
+// Whether the file open in `handle` lies below the directory `top`
+// (compared without regard to case, as the file system does). Where the
+// file lies is asked from its handle, so what is checked is what is read.
+bool liesInside(HANDLE handle, const DirectoryHandle& top)
 {
-    const std::wstring path = finalPath(handle);
-    while (top.ends_with(L'\\'))
-        top.remove_suffix(1);
-    if (top.empty() || path.size() <= top.size() + 1 || path[top.size()] != L'\\')
+    std::wstring opened;
+    std::wstring_view boundary;
+    if (!locate(handle, top.state()->path, top.identity().device, opened, boundary))
         return false;
-    return CompareStringOrdinal(path.data(), static_cast<int>(top.size()), top.data(), static_cast<int>(top.size()),
-                                TRUE) == CSTR_EQUAL;
+    while (boundary.ends_with(L'\\'))
+        boundary.remove_suffix(1);
+    return opened.size() > boundary.size() + 1 && opened[boundary.size()] == L'\\' &&
+           equalIgnoringCase(std::wstring_view(opened).substr(0, boundary.size()), boundary);
 }
 
 // Opens the file at `path` for reading; `flags` may add
@@ -751,7 +794,7 @@ std::size_t readFileStart(const DirectoryHandle& directory, const std::string& n
     OpenedKind kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
     if (kind == OpenedKind::Other)
         return 0;
-    if (kind == OpenedKind::Regular && !linkByName && isOwnEntry(file.get(), path))
+    if (kind == OpenedKind::Regular && !linkByName && isOwnEntry(file.get(), path, directory.identity().device))
         return readStart(file.get(), buffer, capacity);
     // A link, junction or other reparse point is followed only to a regular
     // file below the top of the run, as its opened handle's final path
@@ -762,7 +805,7 @@ std::size_t readFileStart(const DirectoryHandle& directory, const std::string& n
         file = FileHandle(openForReading(path, FILE_SHARE_READ, 0));
         kind = file.valid() ? openedKind(file.get()) : OpenedKind::Other;
     }
-    if (kind != OpenedKind::Regular || !liesInside(file.get(), boundary.top->state()->path))
+    if (kind != OpenedKind::Regular || !liesInside(file.get(), *boundary.top))
         return 0;
     return readStart(file.get(), buffer, capacity);
 }
@@ -931,7 +974,8 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
         }
         return {};
     }
-    if (openedKind(file.get()) != OpenedKind::Regular || isReparsePointByName(path) || !isOwnEntry(file.get(), path))
+    if (openedKind(file.get()) != OpenedKind::Regular || isReparsePointByName(path) ||
+        !isOwnEntry(file.get(), path, directory.identity().device))
         return {};
     kind = TargetKind::Regular;
     return SystemFile(reinterpret_cast<std::intptr_t>(file.release()));

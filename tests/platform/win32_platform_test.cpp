@@ -359,10 +359,14 @@ TEST(Win32LongPaths, ATreeDeeperThanMaxPathIsIndexedThroughout)
     options.makeLinks = true;
     options.readTitles = true;
     options.showSize = false;
-    std::string reason;
-    RunReport report;
-    EXPECT_TRUE(exportRecursive(options, {}, &reason, &report)) << reason;
-    EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+    // The second run finds every index its own and up to date.
+    for (const int run : {1, 2}) {
+        std::string reason;
+        RunReport report;
+        EXPECT_TRUE(exportRecursive(options, {}, &reason, &report)) << "run " << run << ": " << reason;
+        EXPECT_TRUE(report.problems.empty()) << "run " << run << ": " << report.problems.front();
+        EXPECT_TRUE(report.notes.empty()) << "run " << run << ": " << report.notes.front();
+    }
     for (std::size_t level = 0; level < levels.size(); ++level) {
         const std::string index = readLongPath(levels[level] + L"\\index.html");
         EXPECT_NE(index.find(testing::creditLine()), std::string::npos) << "level " << level;
