@@ -832,6 +832,8 @@ struct TemporaryRecord {
     const DirectoryHandle::State* directory = nullptr;
     std::wstring directoryPath;
     std::wstring name;
+    // The stream's handle of the temporary file while it is being written.
+    HANDLE file = INVALID_HANDLE_VALUE;
     detail::DirectoryTime before;
 };
 
@@ -852,6 +854,12 @@ BOOL WINAPI onConsoleEvent(DWORD)
     // Locked without a guard: the lock is kept until the process ends.
     recordsLock().lock();
     for (const TemporaryRecord& record : records()) {
+        // A file is removed only when its last handle is closed, and that
+        // changes its directory's time: the stream's handle is closed
+        // first (the process ends right after), so that the time set back
+        // stays.
+        if (record.file != INVALID_HANDLE_VALUE)
+            CloseHandle(record.file);
         if (!record.name.empty())
             DeleteFileW(childPath(record.directoryPath, record.name).c_str());
         if (record.before.known) {
@@ -955,7 +963,15 @@ bool SystemFile::close()
     if (!valid())
         return true;
     const auto handle = reinterpret_cast<HANDLE>(std::exchange(handle_, kInvalid));
-    return !owned_ || CloseHandle(handle) != 0;
+    if (!owned_)
+        return true;
+    // Under the records' lock, so that an interrupt never closes a handle
+    // that was closed already (and perhaps given to another file since).
+    const std::lock_guard guard(recordsLock());
+    for (TemporaryRecord& record : records())
+        if (record.file == handle)
+            record.file = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) != 0;
 }
 
 SystemFile openExisting(const DirectoryHandle& directory, const std::string& name, TargetKind& kind)
@@ -1005,7 +1021,7 @@ SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime
             CreateFileW(childPath(state.path, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            records().push_back({&state, state.path, wideName, before});
+            records().push_back({&state, state.path, wideName, file, before});
             return SystemFile(reinterpret_cast<std::intptr_t>(file));
         }
         const DWORD code = GetLastError();
