@@ -990,8 +990,11 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
         } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
             // A directory refuses a file's open as access denied.
             const DWORD attributes = GetFileAttributesW(path.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES &&
-                (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+                kind = TargetKind::Other;
+            else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                kind = TargetKind::Directory;
+            else
                 kind = TargetKind::Unreadable;
         }
         return {};

@@ -153,7 +153,7 @@ TEST_F(DialogTest, RecursiveRunThatSkipsADirectorySucceedsAndWarnsOnce)
     expectMessage("Done", "Recursive indexes have been saved", false);
     expectMessage("Warning",
                   "1 directory was skipped; their indexes were not written. The first:\n"
-                  "open(blocked/idx.html): not a regular file",
+                  "open(blocked/idx.html): Is a directory",
                   true);
     EXPECT_FALSE(program->shows("Warning"));
     EXPECT_TRUE(std::filesystem::is_regular_file(tree.path("top/idx.html")));
