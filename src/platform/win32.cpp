@@ -361,8 +361,9 @@ HANDLE openHeld(const std::wstring& path, DWORD flags, bool& canSetTime)
     return INVALID_HANDLE_VALUE;
 }
 
-// Wine opens the target of a link even when asked not to, but reports the
-// link by its name, so the name is asked as well.
+// Wine opens the target of a link even when asked not to; a link to a
+// directory it reports by its name, so the name is asked as well (a link to
+// a file it reports nowhere: see isOwnEntry).
 bool isReparsePointByName(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
