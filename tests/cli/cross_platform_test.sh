@@ -82,6 +82,9 @@ make_tree() {
 		ln -s sub linked
 		ln -s ../.. sub/up
 		ln -s notes.txt notes-link.txt
+		# A title is read through a link only inside the top of the run.
+		ln -s page.html page-link.html
+		ln -s "$work/outside.html" outside-link.html
 	)
 	# Fixed times, one day and an hour, minute and second apart.
 	seconds=978307200
@@ -173,6 +176,7 @@ recursive() {
 	done <"native/$runs.list"
 }
 
+printf '<title>Outside the tree</title>\n' >"$work/outside.html"
 make_tree fixture/top
 
 single "defaults"
