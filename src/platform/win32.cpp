@@ -684,8 +684,11 @@ bool readEntryFacts(const DirectoryHandle& directory, DirectoryEntry& entry)
     entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
     entry.lastWriteTime = toUtcSeconds(data.ftLastWriteTime);
-    if (entry.isLink)
+    if (entry.isLink) {
+        // What it leads to may be a directory another job is writing into.
+        const auto settled = detail::settledDirectoryTimes();
         takeFactsOfTarget(path, entry);
+    }
     return true;
 }
 
