@@ -544,6 +544,18 @@ DirectoryHandle DirectoryHandle::openParent() const
     return HandleAccess::make(parentPath(state_->path), 0);
 }
 
+bool DirectoryHandle::liesIn(const DirectoryIdentity& parent) const
+{
+    // Where the directory stands now, as its handle tells. Windows moves no
+    // directory held so; Wine does, and tracks the moves made through it.
+    std::wstring now = finalPath(state_->handle.get());
+    if (now.empty())
+        now = state_->path;
+    const FileHandle above(openForInformation(parentPath(now), kShareAll, 0));
+    BY_HANDLE_FILE_INFORMATION info;
+    return above.valid() && GetFileInformationByHandle(above.get(), &info) && identityFrom(info) == parent;
+}
+
 const DirectoryIdentity& DirectoryHandle::identity() const
 {
     return state_->identity;
@@ -839,6 +851,7 @@ struct TemporaryRecord {
     // The stream's handle of the temporary file while it is being written.
     HANDLE file = INVALID_HANDLE_VALUE;
     detail::DirectoryTime before;
+    detail::DirectoryTime afterCreate;
 };
 
 std::mutex& recordsLock()
@@ -858,6 +871,15 @@ BOOL WINAPI onConsoleEvent(DWORD)
     // Locked without a guard: the lock is kept until the process ends.
     recordsLock().lock();
     for (const TemporaryRecord& record : records()) {
+        // Set back only where nothing but this run changed the directory
+        // since it made its file.
+        const FileHandle directory(CreateFileW(record.directoryPath.c_str(),
+                                               FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        FILETIME now;
+        const bool restore =
+            record.before.known && directory.valid() && GetFileTime(directory.get(), nullptr, nullptr, &now) &&
+            static_cast<std::int64_t>(joinHalves(now.dwHighDateTime, now.dwLowDateTime)) == record.afterCreate.seconds;
         // A file is removed only when its last handle is closed, and that
         // changes its directory's time: the stream's handle is closed
         // first (the process ends right after), so that the time set back
@@ -866,13 +888,9 @@ BOOL WINAPI onConsoleEvent(DWORD)
             CloseHandle(record.file);
         if (!record.name.empty())
             DeleteFileW(childPath(record.directoryPath, record.name).c_str());
-        if (record.before.known) {
-            const FileHandle directory(CreateFileW(record.directoryPath.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll,
-                                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-            const FILETIME written = toFileTime(record.before.seconds);
-            if (directory.valid())
-                SetFileTime(directory.get(), nullptr, nullptr, &written);
-        }
+        const FILETIME written = toFileTime(record.before.seconds);
+        if (restore)
+            SetFileTime(directory.get(), nullptr, nullptr, &written);
     }
     records().clear();
     // The next handler, the system's, ends the process.
@@ -1010,8 +1028,8 @@ SystemFile openExisting(const DirectoryHandle& directory, const std::string& nam
     return SystemFile(reinterpret_cast<std::intptr_t>(file.release()));
 }
 
-SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, std::string& name,
-                           std::string& error)
+SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime& before, DirectoryTime& afterCreate,
+                           std::string& name, std::string& error)
 {
     const DirectoryHandle::State& state = *directory.state();
     // Where something stands at a name already (planted, or a file of a
@@ -1028,7 +1046,8 @@ SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime
             CreateFileW(childPath(state.path, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            records().push_back({&state, state.path, wideName, file, before});
+            afterCreate = directory.modificationTime();
+            records().push_back({&state, state.path, wideName, file, before, afterCreate});
             return SystemFile(reinterpret_cast<std::intptr_t>(file));
         }
         const DWORD code = GetLastError();
