@@ -2,8 +2,11 @@
 // the old file byte for byte and leaves no temporary file; equal output
 // leaves the file and its directory untouched.
 #include <gtest/gtest.h>
-
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -134,12 +137,29 @@ TEST(FileReplacement, EqualOutputLeavesTheFileAloneAndOtherOutputReplacesIt)
     }
 }
 
-// The directory's modification time to the nanosecond.
-std::pair<long long, long long> directoryTime(const fs::path& directory)
+// The directory's modification time, as finely as the system keeps it.
+std::int64_t directoryTime(const fs::path& directory)
 {
+    return fs::last_write_time(directory).time_since_epoch().count();
+}
+
+// Which file `path` is (device and inode, volume and file index), so that
+// a test can tell the same file from a copy of it.
+std::pair<std::uint64_t, std::uint64_t> fileIdentity(const fs::path& path)
+{
+#ifdef _WIN32
+    HANDLE file =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+#else
     struct stat status {};
-    ::stat(directory.c_str(), &status);
-    return {status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+    ::stat(path.c_str(), &status);
+    return {status.st_dev, status.st_ino};
+#endif
 }
 
 // Another run puts its index at the free name while this stream writes
@@ -172,8 +192,7 @@ TEST(FileReplacement, AFileThatAppearsAtAFreeNameIsNeverWrittenIntoNorRemoved)
         stream.write(text);  // more than a buffer: the temporary file exists now
         ASSERT_EQ(namesIn(tree.root()).size(), 1u) << c.what;
         const auto theirs = tree.file("index.html", "another run's index");
-        struct stat before {};
-        ::stat(theirs.c_str(), &before);
+        const auto before = fileIdentity(theirs);
         if (c.end == End::CloseFault)
             injectFault(FaultPoint::Close);
         if (c.end == End::RenameFault)
@@ -194,10 +213,8 @@ TEST(FileReplacement, AFileThatAppearsAtAFreeNameIsNeverWrittenIntoNorRemoved)
         } else {
             stream.abandon();
             EXPECT_EQ(readFile(theirs), "another run's index") << c.what;
-            struct stat after {};
-            ::stat(theirs.c_str(), &after);
-            EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
-            EXPECT_EQ(after.st_nlink, 1u) << c.what;
+            EXPECT_EQ(fileIdentity(theirs), before) << c.what;
+            EXPECT_EQ(fs::hard_link_count(theirs), 1u) << c.what;
         }
         EXPECT_EQ(namesIn(tree.root()), std::set<std::string>{"index.html"}) << c.what;
     }
