@@ -736,6 +736,22 @@ LocalTime toLocalTime(UtcSeconds time)
     return LocalTime{fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute, fields.wSecond};
 }
 
+std::int32_t utcOffsetAt(UtcSeconds time)
+{
+    constexpr auto earliest = -kUnixEpochAsFileTime / kFileTimeTicksPerSecond;
+    time = std::clamp<UtcSeconds>(time, earliest, kLatestShownTime);
+    const auto ticks = static_cast<std::uint64_t>(time * kFileTimeTicksPerSecond + kUnixEpochAsFileTime);
+    const FILETIME fileTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc;
+    SYSTEMTIME local;
+    FILETIME localTime;
+    if (!FileTimeToSystemTime(&fileTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+        !SystemTimeToFileTime(&local, &localTime))
+        return 0;
+    const auto localTicks = static_cast<std::int64_t>(joinHalves(localTime.dwHighDateTime, localTime.dwLowDateTime));
+    return static_cast<std::int32_t>((localTicks - static_cast<std::int64_t>(ticks)) / kFileTimeTicksPerSecond);
+}
+
 // ---- Current directory ----
 
 std::optional<std::string> currentDirectory()
@@ -830,6 +846,66 @@ std::size_t readFileStart(const DirectoryHandle& directory, const std::string& n
     if (kind != OpenedKind::Regular || !liesInside(file.get(), *boundary.top))
         return 0;
     return readStart(file.get(), buffer, capacity);
+}
+
+SmallFile readSmallFile(const DirectoryHandle* directory, const std::string& name, std::size_t maxBytes,
+                        FollowLinks follow)
+{
+    SmallFile file;
+    const auto fail = [&file](SmallFile::Status status) {
+        file.status = status;
+        if (status == SmallFile::Status::Failed)
+            file.error = lastErrorText();
+        return std::move(file);
+    };
+    // In a directory, one of its entries; without one, the path as the
+    // person running the program gave it.
+    const std::size_t separator = name.find_last_of("\\/");
+    if (directory != nullptr && separator != std::string::npos)
+        return fail(SmallFile::Status::Missing);
+    if (isDeviceName(separator == std::string::npos ? name : name.substr(separator + 1)))
+        return fail(SmallFile::Status::NotRegular);
+    const std::wstring path = directory != nullptr ? childPath(directory->state()->path, name) : longPath(name);
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return fail(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? SmallFile::Status::Missing
+                                                                                 : SmallFile::Status::Failed);
+    }
+    const bool noLinks = follow == FollowLinks::No;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | (noLinks ? FILE_ATTRIBUTE_REPARSE_POINT : 0))) != 0)
+        return fail(SmallFile::Status::NotRegular);
+    const FileHandle handle(
+        openForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE, noLinks ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
+    if (!handle.valid())
+        return fail(SmallFile::Status::Failed);
+    // Something else may have been put in its place since; and Wine follows
+    // a link even when asked not to.
+    LARGE_INTEGER size;
+    if (openedKind(handle.get()) != OpenedKind::Regular ||
+        (noLinks && directory != nullptr && !isOwnEntry(handle.get(), path, directory->identity().device)))
+        return fail(SmallFile::Status::NotRegular);
+    if (!GetFileSizeEx(handle.get(), &size))
+        return fail(SmallFile::Status::Failed);
+    if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    // One byte more than allowed tells a file that grew past the limit.
+    file.bytes.resize(maxBytes + 1);
+    std::size_t total = 0;
+    while (total < file.bytes.size()) {
+        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(file.bytes.size() - total, 1u << 20));
+        DWORD read = 0;
+        if (!ReadFile(handle.get(), file.bytes.data() + total, wanted, &read, nullptr))
+            return fail(SmallFile::Status::Failed);
+        if (read == 0)
+            break;
+        total += read;
+    }
+    if (total > maxBytes)
+        return fail(SmallFile::Status::TooLarge);
+    file.bytes.resize(total);
+    file.status = SmallFile::Status::Read;
+    return file;
 }
 
 // ---- Temporary files and interrupts ----

@@ -198,6 +198,34 @@ TEST(Win32Files, ReadFileStartReadsOnlyDiskFiles)
         EXPECT_EQ(readFileStart(top, c.name, buffer, sizeof buffer, {&top, ""}), c.read) << c.name;
 }
 
+TEST(Win32Files, ReadSmallFileReadsWholeRegularFilesOnly)
+{
+    TempTree tree;
+    tree.file("README.md", "# Notes\n");
+    tree.file("large.txt", std::string(100, 'x'));
+    tree.dir("folder");
+    const DirectoryHandle top = opened(tree.root());
+    using Status = SmallFile::Status;
+    const struct {
+        const char* name;
+        Status status;
+        const char* bytes;
+    } cases[] = {
+        {"README.md", Status::Read, "# Notes\n"}, {"large.txt", Status::TooLarge, ""},
+        {"folder", Status::NotRegular, ""},       {"missing.md", Status::Missing, ""},
+        {"CON", Status::NotRegular, ""},          {"folder\\..\\README.md", Status::Missing, ""},
+    };
+    for (const auto& c : cases) {
+        const SmallFile file = readSmallFile(&top, c.name, 64);
+        EXPECT_EQ(file.status, c.status) << c.name;
+        EXPECT_EQ(file.bytes, c.bytes) << c.name;
+    }
+    // Without a directory, a path as the person running the program gave it.
+    const SmallFile byPath = readSmallFile(nullptr, tree.path("README.md").string(), 64, FollowLinks::Yes);
+    EXPECT_EQ(byPath.status, Status::Read);
+    EXPECT_EQ(byPath.bytes, "# Notes\n");
+}
+
 // The code-page text of a name none of whose non-ASCII characters the code
 // page holds: each of them marked.
 std::string allMarked(std::string_view utf8)
