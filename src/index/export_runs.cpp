@@ -123,16 +123,7 @@ struct Line {
 
 class TreeWalk {
 public:
-    TreeWalk(const IndexOptions& options, const ProgressCallback& progress) : options_(options), progress_(progress)
-    {
-        jobs_ = options.jobs != 0 ? options.jobs : defaultJobs();
-        // Each job holds up to four descriptors of its own (the directory,
-        // the index there now, its temporary file, a file read for its
-        // title); held directories get half of what is left.
-        const std::size_t limit = platform::descriptorLimit();
-        const std::size_t reserved = 16 + 4 * std::size_t{jobs_};
-        budget_ = limit > reserved ? std::max<std::size_t>((limit - reserved) / 2, 2) : 2;
-    }
+    TreeWalk(const IndexOptions& options, const ProgressCallback& progress) : options_(options), progress_(progress) {}
 
     bool run(std::string* reason, RunReport& report);
 
@@ -394,6 +385,13 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
         setReason(reason, "open(" + shortened(lineSafe(where)) + "): " + platform::lastErrorText());
         return false;
     }
+    jobs_ = options_.jobs != 0 ? options_.jobs : defaultJobs(top.onNetworkFileSystem());
+    // Each job holds up to four descriptors of its own (the directory, the
+    // index there now, its temporary file, a file read for its title);
+    // held directories get half of what is left.
+    const std::size_t limit = platform::descriptorLimit();
+    const std::size_t reserved = 16 + 4 * std::size_t{jobs_};
+    budget_ = limit > reserved ? std::max<std::size_t>((limit - reserved) / 2, 2) : 2;
     topIdentity_ = options_.oneFileSystem ? top.identityWithMount() : top.identity();
     visited_.insert(topIdentity_);
     if (!startDirectory(std::move(top), nullptr, "")) {
@@ -423,11 +421,14 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
 
 }  // namespace
 
-unsigned defaultJobs()
+unsigned defaultJobs(bool networkFileSystem)
 {
-    // Most of a directory's time is spent waiting for the file system (on
-    // a network file system, a round trip per call), not computing, so a
-    // few jobs per core keep both the cores and the file system busy.
+    // Most of a directory's time is spent waiting for the file system, not
+    // computing, so a few jobs per core keep both the cores and the file
+    // system busy. On a network file system each call waits a round trip
+    // while the processor idles, and jobs pay as long as calls overlap.
+    if (networkFileSystem)
+        return 32;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     return std::clamp(4 * cores, 4u, 32u);
 }

@@ -78,7 +78,8 @@ bool exportSingle(const std::string& outputPath, const IndexOptions& options, st
 bool exportRecursive(const IndexOptions& options, const ProgressCallback& progress = {}, std::string* reason = nullptr,
                      RunReport* report = nullptr);
 
-// The number of jobs a run takes when none is asked for: see index_options.h.
-unsigned defaultJobs();
+// The number of jobs a run takes when none is asked for: four per processor
+// core (4 to 32) on a local file system, 32 on a network file system.
+unsigned defaultJobs(bool networkFileSystem);
 
 }  // namespace quilldex

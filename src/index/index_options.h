@@ -69,7 +69,7 @@ struct IndexOptions {
     // A recursive run enters no directory on another device than the top.
     bool oneFileSystem = false;
     // How many directories a recursive run indexes at once; 0 lets the run
-    // choose (defaultJobs() in export_runs.h).
+    // choose (defaultJobs in export_runs.h).
     unsigned jobs = 0;
 
     // More masks: an entry is listed when it matches `fileMask` or any of

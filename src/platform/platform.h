@@ -121,6 +121,10 @@ public:
     // Opens the directory above this one (which a rename may have changed:
     // callers compare its identity with the one they expect).
     DirectoryHandle openParent() const;
+    // Whether the directory lies on a file system that answers each call
+    // after a network round trip (NFS, SMB, a FUSE mount such as an
+    // object-store mount), as far as the system tells.
+    bool onNetworkFileSystem() const;
     // Whether the directory above this one is `parent` (false when this one
     // was moved elsewhere meanwhile). One status call, nothing opened.
     bool liesIn(const DirectoryIdentity& parent) const;

@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -170,6 +171,19 @@ DirectoryHandle DirectoryHandle::openSubdirectory(std::string_view name) const
 DirectoryHandle DirectoryHandle::openParent() const
 {
     return HandleAccess::make(::openat(state_->fd.get(), "..", kDirectoryFlags));
+}
+
+bool DirectoryHandle::onNetworkFileSystem() const
+{
+    // The magic numbers of statfs(2) for NFS, SMB and CIFS (both kinds),
+    // FUSE, Ceph, 9P, AFS and Coda.
+    constexpr unsigned long kNetwork[] = {0x6969,     0x517B,     0xFF534D42, 0xFE534D42, 0x65735546,
+                                          0x00C36400, 0x01021997, 0x5346414F, 0x73757245};
+    struct statfs status;
+    if (::fstatfs(state_->fd.get(), &status) != 0)
+        return false;
+    const auto type = static_cast<unsigned long>(status.f_type);
+    return std::find(std::begin(kNetwork), std::end(kNetwork), type) != std::end(kNetwork);
 }
 
 bool DirectoryHandle::liesIn(const DirectoryIdentity& parent) const

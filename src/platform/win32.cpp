@@ -544,6 +544,19 @@ DirectoryHandle DirectoryHandle::openParent() const
     return HandleAccess::make(parentPath(state_->path), 0);
 }
 
+bool DirectoryHandle::onNetworkFileSystem() const
+{
+    // A UNC path, or a drive the system calls remote.
+    const std::wstring& path = state_->path;
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return true;
+    if (path.size() >= 7 && path.rfind(L"\\\\?\\", 0) == 0 && path[5] == L':') {
+        const wchar_t root[] = {path[4], L':', L'\\', L'\0'};
+        return GetDriveTypeW(root) == DRIVE_REMOTE;
+    }
+    return false;
+}
+
 bool DirectoryHandle::liesIn(const DirectoryIdentity& parent) const
 {
     // Where the directory stands now, as its handle tells. Windows moves no
