@@ -54,7 +54,8 @@ void check(std::string_view bytes, const char* name, PageEncoding encoding)
     options.outputName = "index.html";
     options.site.showReadme = true;
     options.linkPrefix = "p/";
-    const std::string block = readmeBlock(ReadmeRole::Readme, options, DirectoryPlace{}, encoding);
+    const auto directory = platform::DirectoryHandle::open(".");
+    const std::string block = readmeBlock(ReadmeRole::Readme, options, DirectoryPlace{"/", &directory, {}}, encoding);
     std::remove(name);
     if (bytes.size() > kLargestReadme) {
         require(block.empty());
