@@ -99,19 +99,22 @@ public:
 std::unique_lock<std::shared_mutex> settledDirectoryTimes();
 
 // An output path as the person running the program named it: the directory
-// it lies in, opened, and the file's name there; or a device, FIFO or
-// terminal to write directly; or why nothing can be written.
+// the file lies in, opened, and the file's name there (where a link stood,
+// those of the file it leads to); the file is a regular one or none yet
+// (InDirectory), or a device, FIFO or terminal to write directly (Stream);
+// or why nothing can be written.
 struct PathTarget {
     enum class Kind { InDirectory, Stream, Refuse } kind = Kind::Refuse;
     DirectoryHandle directory;
     std::string name;
-    std::string streamPath;
+    // The path as given, for messages.
+    std::string path;
     std::string error;
 };
 PathTarget resolveOutputPath(const std::string& path);
 
-// Opens `path` for writing as it stands (created or truncated).
-SystemFile openStreamed(const std::string& path, std::string& error);
+// Opens the Stream target for writing as it stands (created or truncated).
+SystemFile openStreamed(const PathTarget& target, std::string& error);
 // The process's standard output, not owned.
 SystemFile standardOutputFile();
 

@@ -182,7 +182,7 @@ bool OutputStream::openPath(const std::string& path, Mode mode)
             return true;
         }
         std::string reason;
-        detail::SystemFile file = detail::openStreamed(target.streamPath, reason);
+        detail::SystemFile file = detail::openStreamed(target, reason);
         if (!file.valid()) {
             error_ = reason;
             return false;
@@ -413,9 +413,10 @@ bool OutputStream::commit()
     files.appeared.close();
     std::string reason;
     const bool replace = !files.wasAbsent || taken_;
-    const auto result = injectedFaultAt(FaultPoint::Rename)
-                            ? detail::RenameResult::Failed
-                            : detail::renameTemporary(*files.directory, files.temporaryName, files.name, replace, reason);
+    const auto result =
+        injectedFaultAt(FaultPoint::Rename)
+            ? detail::RenameResult::Failed
+            : detail::renameTemporary(*files.directory, files.temporaryName, files.name, replace, reason);
     if (result == detail::RenameResult::Taken) {
         taken_ = true;
         detail::TargetKind kind = detail::TargetKind::Absent;

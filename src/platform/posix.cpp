@@ -144,10 +144,14 @@ DirectoryHandle DirectoryHandle::open(const std::string& path)
 {
     DirectoryHandle handle = HandleAccess::make(::open(path.c_str(), kDirectoryFlags));
     if (handle.valid()) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            handle.state_->realPath = resolved;
-            std::free(resolved);
-        }
+        // Where the directory opened stands, asked of its descriptor, not of
+        // the path, which may lead elsewhere by now.
+        char link[64];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", handle.state_->fd.get());
+        char resolved[4096];
+        const ssize_t length = ::readlink(link, resolved, sizeof resolved);
+        if (length > 0 && static_cast<std::size_t>(length) < sizeof resolved && resolved[0] == '/')
+            handle.state_->realPath.assign(resolved, static_cast<std::size_t>(length));
     }
     return handle;
 }
@@ -475,8 +479,8 @@ std::size_t readStart(int fd, const struct stat& status, char* buffer, std::size
 
 }  // namespace
 
-std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer,
-                          std::size_t capacity, const LinkBoundary& boundary)
+std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer, std::size_t capacity,
+                          const LinkBoundary& boundary)
 {
     const int fd = descriptorOf(directory);
     // The entry's own status is taken before anything is opened, so that no
@@ -609,14 +613,14 @@ void cleanUpAfterInterrupt()
         // Set back only where nothing but this run changed the directory
         // since it made its file.
         struct stat now;
-        const bool restore = record.before.known && ::fstat(record.directory, &now) == 0 &&
-                             timeOf(now) == record.afterCreate;
+        const bool restore =
+            record.before.known && ::fstat(record.directory, &now) == 0 && timeOf(now) == record.afterCreate;
         if (!record.name.empty())
             ::unlinkat(record.directory, record.name.c_str(), 0);
         if (restore) {
-            const timespec times[2] = {{0, UTIME_OMIT},
-                                       {static_cast<time_t>(record.before.seconds),
-                                        static_cast<long>(record.before.fraction)}};
+            const timespec times[2] = {
+                {0, UTIME_OMIT},
+                {static_cast<time_t>(record.before.seconds), static_cast<long>(record.before.fraction)}};
             ::futimens(record.directory, times);
         }
     }
@@ -706,8 +710,8 @@ std::optional<std::size_t> SystemFile::readAt(char* buffer, std::size_t count, s
 {
     std::size_t total = 0;
     while (total < count) {
-        const ssize_t n = ::pread(static_cast<int>(handle_), buffer + total, count - total,
-                                  static_cast<off_t>(offset + total));
+        const ssize_t n =
+            ::pread(static_cast<int>(handle_), buffer + total, count - total, static_cast<off_t>(offset + total));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -761,8 +765,8 @@ SystemFile createTemporary(const DirectoryHandle& directory, const DirectoryTime
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
         static const pid_t process = ::getpid();
-        name = std::string(kTemporaryNamePrefix) + std::to_string(process) + "-" +
-               std::to_string(++temporaryCounter) + "-" + std::to_string(now.tv_nsec % 1000000);
+        name = std::string(kTemporaryNamePrefix) + std::to_string(process) + "-" + std::to_string(++temporaryCounter) +
+               "-" + std::to_string(now.tv_nsec % 1000000);
         // Made under the records' lock, so that an interrupt either finds
         // the file recorded or finds no file.
         const std::lock_guard guard(recordsLock());
@@ -848,58 +852,73 @@ void forgetTemporary(const DirectoryHandle& directory)
     std::erase_if(all, [&](const TemporaryRecord& record) { return record.directory == descriptorOf(directory); });
 }
 
+namespace {
+
+// A path's directory part ("." where it has none) and its last part.
+std::pair<std::string, std::string> splitPath(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+}  // namespace
+
 PathTarget resolveOutputPath(const std::string& path)
 {
     PathTarget target;
-    std::string file = path;
-    struct stat status;
-    if (::lstat(path.c_str(), &status) != 0) {
-        if (errno != ENOENT) {
-            target.error = "open(" + path + "): " + lastErrorText();
-            return target;
-        }
-    } else if (S_ISLNK(status.st_mode)) {
-        // The file the link leads to is replaced; the link stays. A link
-        // that leads nowhere yet has its file created through it.
-        char* resolved = ::realpath(path.c_str(), nullptr);
-        if (resolved == nullptr) {
-            target.kind = PathTarget::Kind::Stream;
-            target.streamPath = path;
-            return target;
-        }
-        file = resolved;
-        std::free(resolved);
-        if (::stat(file.c_str(), &status) != 0) {
-            target.error = "open(" + path + "): " + lastErrorText();
-            return target;
-        }
-    }
-    if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        if (S_ISDIR(status.st_mode)) {
-            target.error = "open(" + path + "): " + std::strerror(EISDIR);
-            return target;
-        }
-        target.kind = PathTarget::Kind::Stream;
-        target.streamPath = file;
-        return target;
-    }
-    const auto slash = file.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-    target.name = slash == std::string::npos ? file : file.substr(slash + 1);
-    target.directory = DirectoryHandle::open(directory);
-    if (!target.directory.valid()) {
-        target.error = "open(" + path + "): " + lastErrorText();
-        return target;
-    }
+    target.path = path;
+    const auto fail = [&](int error) {
+        target.kind = PathTarget::Kind::Refuse;
+        target.error = "open(" + path + "): " + std::strerror(error);
+        return std::move(target);
+    };
+    auto [directoryPath, name] = splitPath(path);
+    DirectoryHandle directory = DirectoryHandle::open(directoryPath);
+    if (!directory.valid())
+        return fail(errno);
+    // A link at the name has the file it leads to replaced and stays a
+    // link. Its target is followed from the handle of the directory it
+    // stands in, one link at a time, never by a path string taken again.
     target.kind = PathTarget::Kind::InDirectory;
+    for (int links = 0;; ++links) {
+        struct stat status;
+        if (::fstatat(descriptorOf(directory), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                return fail(errno);
+            break;  // a free name: the file is made there
+        }
+        if (S_ISDIR(status.st_mode))
+            return fail(EISDIR);
+        if (!S_ISLNK(status.st_mode)) {
+            if (!S_ISREG(status.st_mode))
+                target.kind = PathTarget::Kind::Stream;
+            break;
+        }
+        char text[4096];
+        const ssize_t length = ::readlinkat(descriptorOf(directory), name.c_str(), text, sizeof text);
+        if (links == 40 || length <= 0 || static_cast<std::size_t>(length) == sizeof text)
+            return fail(links == 40 ? ELOOP : errno);
+        const auto [linkDirectory, linkName] = splitPath(std::string(text, static_cast<std::size_t>(length)));
+        DirectoryHandle next =
+            HandleAccess::make(::openat(descriptorOf(directory), linkDirectory.c_str(), kDirectoryFlags));
+        if (!next.valid())
+            return fail(errno);
+        directory = std::move(next);
+        name = linkName;
+    }
+    target.directory = std::move(directory);
+    target.name = std::move(name);
     return target;
 }
 
-SystemFile openStreamed(const std::string& path, std::string& error)
+SystemFile openStreamed(const PathTarget& target, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::openat(descriptorOf(target.directory), target.name.c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
-        error = "open(" + path + "): " + lastErrorText();
+        error = "open(" + target.path + "): " + lastErrorText();
     return SystemFile(fd);
 }
 

@@ -1230,7 +1230,7 @@ PathTarget resolveOutputPath(const std::string& path)
     PathTarget target;
     if (namesDevice(path)) {
         target.kind = PathTarget::Kind::Stream;
-        target.streamPath = path;
+        target.path = path;
         return target;
     }
     const std::wstring full = longPath(path);
@@ -1251,7 +1251,7 @@ PathTarget resolveOutputPath(const std::string& path)
         // Pipes and devices are written directly.
         if (probe.valid() && GetFileType(probe.get()) != FILE_TYPE_DISK) {
             target.kind = PathTarget::Kind::Stream;
-            target.streamPath = path;
+            target.path = path;
             return target;
         }
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -1260,7 +1260,7 @@ PathTarget resolveOutputPath(const std::string& path)
             const std::wstring resolved = probe.valid() ? finalPath(probe.get()) : std::wstring();
             if (resolved.empty()) {
                 target.kind = PathTarget::Kind::Stream;
-                target.streamPath = path;
+                target.path = path;
                 return target;
             }
             file = fromWide(resolved);
@@ -1276,8 +1276,9 @@ PathTarget resolveOutputPath(const std::string& path)
     return target;
 }
 
-SystemFile openStreamed(const std::string& path, std::string& error)
+SystemFile openStreamed(const PathTarget& target, std::string& error)
 {
+    const std::string& path = target.path;
     const std::wstring wide = namesDevice(path) ? toWide(path) : longPath(path);
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <set>
 #include <string>
@@ -32,14 +36,19 @@ CommandResult runCli(const std::string& redirect, const std::vector<std::string>
 
 TEST(CliFaults, OutputThatCannotBeWrittenExitsWithOne)
 {
+    // A full-device node of the test's own, never the system's.
+    TempTree devices;
+    const std::string full = devices.path("full").string();
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
     struct Case {
         const char* what;
         std::string redirect;
         std::vector<std::string> arguments;
     };
     const Case cases[] = {
-        {"standard output on a full device", ">/dev/full", {}},
-        {"output file on a full device", "", {"-o", "/dev/full"}},
+        {"standard output on a full device", ">'" + full + "'", {}},
+        {"output file on a full device", "", {"-o", full}},
         {"output file where a directory stands", "", {"-o", "blocked"}},
         {"recursive, top index where a directory stands", "", {"-r", "-o", "blocked"}},
     };

@@ -305,9 +305,6 @@ TEST(Regeneration, ARunEndedBySignalKeepsTheOldIndexAndLeavesNoTemporaryFile)
     }
 }
 
-// A small tmpfs mounted for as long as it lives, and unmounted before the
-// tree that holds it is deleted (a deletion must never reach through a
-// mount into another file system).
 // The tree of a test that mounts file systems into it. It is made before
 // the mounts, so it is deleted after they are unmounted, and it is deleted
 // without crossing into another file system: should an unmount fail, the
@@ -331,8 +328,10 @@ public:
     }
     ~Mount()
     {
-        if (mounted_)
-            runCommand("/bin/umount", {where_.string()}, "/");
+        // Detached lazily where it is busy, so that it is gone before the
+        // tree that holds it is deleted.
+        if (mounted_ && runCommand("/bin/umount", {where_.string()}, "/").exitCode != 0)
+            runCommand("/bin/umount", {"-l", where_.string()}, "/");
     }
     Mount(const Mount&) = delete;
     Mount& operator=(const Mount&) = delete;

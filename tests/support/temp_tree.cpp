@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -13,6 +14,33 @@
 #include "version.h"
 
 namespace quilldex::testing {
+
+namespace {
+
+// Whether a file system is still mounted at or below `root`, as the
+// system's mount table tells (none where there is no such table). A tree
+// that holds one is not deleted: a deletion that went through a bind mount
+// would empty the folder it shows.
+bool holdsMounts(const fs::path& root)
+{
+    std::ifstream table("/proc/self/mountinfo");
+    const std::string top = root.string();
+    std::string line;
+    while (std::getline(table, line)) {
+        // The fifth field is the mount point.
+        std::size_t at = 0;
+        for (int field = 0; field < 4 && at != std::string::npos; ++field)
+            at = line.find(' ', at + 1);
+        if (at == std::string::npos)
+            continue;
+        const std::string point = line.substr(at + 1, line.find(' ', at + 1) - at - 1);
+        if (point == top || point.starts_with(top + "/"))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 TempTree::TempTree()
 {
@@ -31,6 +59,10 @@ TempTree::TempTree()
 
 TempTree::~TempTree()
 {
+    if (holdsMounts(root_)) {
+        std::fprintf(stderr, "%s still holds a mount: left as it is\n", root_.string().c_str());
+        return;
+    }
     std::error_code ignored;
     // Restore permissions that tests took away so the tree can be removed.
     for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ignored);
