@@ -161,9 +161,11 @@ const std::vector<std::string>& manyNames()
     return names;
 }
 
-// The listing's sort of 200,000 names in the natural order: by each name's
-// key, by the whole names where the keys say nothing.
-void sortNaturally(benchmark::State& state)
+// Sorts the 200,000 names as the listing does: by a key of each name where
+// the keys differ, by `before` on the whole names where they do not (or
+// where a key is 0, which says nothing).
+template <typename Key, typename Before>
+void sortByKeys(benchmark::State& state, Key&& key, Before&& before)
 {
     const auto& names = manyNames();
     std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
@@ -173,25 +175,32 @@ void sortNaturally(benchmark::State& state)
         for (std::uint32_t i = 0; i < names.size(); ++i)
             order.emplace_back(0, i);
         state.ResumeTiming();
-        for (auto& [key, index] : order)
-            key = naturalPrefix(names[index]);
+        for (auto& [k, index] : order)
+            k = key(names[index]);
         std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
             if (a.first != b.first && a.first != 0 && b.first != 0)
                 return a.first < b.first;
-            const int byNumbers = compareNaturally(names[a.second], names[b.second]);
-            return byNumbers != 0 ? byNumbers < 0 : listsBefore(names[a.second], names[b.second]);
+            return before(names[a.second], names[b.second]);
         });
         benchmark::DoNotOptimize(order.data());
     }
 }
+
+// The natural order, by each name's key.
+void sortNaturally(benchmark::State& state)
+{
+    sortByKeys(state, naturalPrefix, [](std::string_view a, std::string_view b) {
+        const int byNumbers = compareNaturally(a, b);
+        return byNumbers != 0 ? byNumbers < 0 : listsBefore(a, b);
+    });
+}
 BENCHMARK(sortNaturally)->Unit(benchmark::kMillisecond);
 
-// The same names in the name order, keyed as the listing keys them (the
-// first eight bytes by the values the order gives them), to set the
-// natural order's sort against.
+// The name order, keyed as the listing keys it (the first eight bytes by
+// the values the order gives them), to set the natural order's sort
+// against.
 void sortByName(benchmark::State& state)
 {
-    const auto& names = manyNames();
     const auto nameKey = [](std::string_view name) {
         std::uint64_t key = 0;
         for (std::size_t i = 0; i < 8; ++i) {
@@ -202,22 +211,7 @@ void sortByName(benchmark::State& state)
         }
         return key;
     };
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
-    for (auto _ : state) {
-        state.PauseTiming();
-        order.clear();
-        for (std::uint32_t i = 0; i < names.size(); ++i)
-            order.emplace_back(0, i);
-        state.ResumeTiming();
-        for (auto& [key, index] : order)
-            key = nameKey(names[index]);
-        std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-            if (a.first != b.first && a.first != 0 && b.first != 0)
-                return a.first < b.first;
-            return listsBefore(names[a.second], names[b.second]);
-        });
-        benchmark::DoNotOptimize(order.data());
-    }
+    sortByKeys(state, nameKey, [](std::string_view a, std::string_view b) { return listsBefore(a, b); });
 }
 BENCHMARK(sortByName)->Unit(benchmark::kMillisecond);
 

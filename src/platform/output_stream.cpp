@@ -58,6 +58,31 @@ std::unique_lock<std::shared_mutex> settledDirectoryTimes()
 
 }  // namespace detail
 
+namespace detail {
+
+// The same on every system: only close() asks the system.
+SystemFile::~SystemFile()
+{
+    close();
+}
+
+SystemFile::SystemFile(SystemFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid)), owned_(other.owned_)
+{
+}
+
+SystemFile& SystemFile::operator=(SystemFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+        owned_ = other.owned_;
+    }
+    return *this;
+}
+
+}  // namespace detail
+
 struct OutputStream::Files {
     // The directory of a file being replaced: the caller's, or one opened
     // here for a path.

@@ -1002,26 +1002,6 @@ void removeTemporaryFilesOnInterrupt()
 
 namespace detail {
 
-SystemFile::~SystemFile()
-{
-    close();
-}
-
-SystemFile::SystemFile(SystemFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kInvalid)), owned_(other.owned_)
-{
-}
-
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-        owned_ = other.owned_;
-    }
-    return *this;
-}
-
 bool SystemFile::writeAll(const char* bytes, std::size_t count) const
 {
     while (count > 0) {
