@@ -18,7 +18,7 @@ const std::string_view kUsage =
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
     "                    [--title text] [--readme] [--allow-html]\n"
     "                    [--header file] [--footer file] [--css file]\n"
-    "                    [--css-href url] [directory]\n";
+    "                    [--css-href url] [--dir-sizes] [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -59,6 +59,8 @@ const std::string_view kHelp =
     "      --css FILE         (page) add the style sheet FILE to every page\n"
     "      --css-href URL     (page) link the style sheet URL from every page; a\n"
     "                         relative URL is taken from the top of the run\n"
+    "      --dir-sizes        (recursive) show in each directory's row the size\n"
+    "                         and number of the files listed below it\n"
     "  -q, --quiet            show no progress\n"
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
@@ -84,17 +86,17 @@ struct OptionDefinition {
 };
 
 constexpr OptionDefinition kOptions[] = {
-    {'o', "output", true},       {'r', "recursive", false},       {'m', "mask", true},
-    {'\0', "no-size", false},    {'\0', "time", false},           {'\0', "date", false},
-    {'s', "size-style", true},   {'l', "links", false},           {'p', "prefix", true},
-    {'t', "titles", false},      {'q', "quiet", false},           {'h', "help", false},
-    {'V', "version", false},     {'\0', "page", false},           {'\0', "sort", true},
-    {'\0', "reverse", false},    {'\0', "dirs-first", false},     {'\0', "exclude", true},
-    {'\0', "no-hidden", false},  {'\0', "json", false},           {'\0', "check", false},
-    {'\0', "force", false},      {'x', "one-file-system", false}, {'j', "jobs", true},
-    {'\0', "title", true},       {'\0', "readme", false},         {'\0', "allow-html", false},
-    {'\0', "header", true},      {'\0', "footer", true},          {'\0', "css", true},
-    {'\0', "css-href", true},
+    {'o', "output", true},      {'r', "recursive", false},       {'m', "mask", true},
+    {'\0', "no-size", false},   {'\0', "time", false},           {'\0', "date", false},
+    {'s', "size-style", true},  {'l', "links", false},           {'p', "prefix", true},
+    {'t', "titles", false},     {'q', "quiet", false},           {'h', "help", false},
+    {'V', "version", false},    {'\0', "page", false},           {'\0', "sort", true},
+    {'\0', "reverse", false},   {'\0', "dirs-first", false},     {'\0', "exclude", true},
+    {'\0', "no-hidden", false}, {'\0', "json", false},           {'\0', "check", false},
+    {'\0', "force", false},     {'x', "one-file-system", false}, {'j', "jobs", true},
+    {'\0', "title", true},      {'\0', "readme", false},         {'\0', "allow-html", false},
+    {'\0', "header", true},     {'\0', "footer", true},          {'\0', "css", true},
+    {'\0', "css-href", true},   {'\0', "dir-sizes", false},
 };
 
 const OptionDefinition* findShort(char c)
@@ -227,6 +229,8 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         if (value.empty())
             return "empty --css-href";
         options.site.styleHref = value;
+    } else if (name == "dir-sizes") {
+        options.folderTotals = true;
     } else if (name == "check") {
         options.checkOnly = true;
     } else if (name == "force") {
@@ -294,6 +298,9 @@ std::string missingCompanion(const CommandLine& line)
     }
     if (site.allowHtml && !site.showReadme)
         return "--allow-html needs --readme";
+    // A single run lists no directories, so it has no row for a total.
+    if (line.options.folderTotals && !line.options.recursive)
+        return "--dir-sizes needs -r";
     return {};
 }
 

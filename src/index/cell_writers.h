@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "index/index_form.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
 
@@ -21,6 +22,9 @@ void writeTimeCell(platform::OutputStream& stream, const platform::LocalTime& lo
 void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& localTime);
 
 // The Size, Time and Date cells that the options switch on, in that order.
-void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options);
+// With `total`, a directory's Size cell holds its folder total's bytes in
+// the size style, after "&ge; " when it is a lower bound.
+void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                    const FolderTotal* total = nullptr);
 
 }  // namespace quilldex

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "index/directory_listing.h"
 #include "index/index_writer.h"
 #include "index/message_text.h"
 #include "index/own_files.h"
@@ -46,21 +45,41 @@ bool isOwn(const IndexOptions& options, ReadStart&& readStart, ReadEnd&& readEnd
 
 }  // namespace
 
+ListedDirectory listDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
+                              const std::function<std::string()>& pathFromTop)
+{
+    ListedDirectory listed;
+    listed.listing = std::make_unique<DirectoryListing>(directory, options, true);
+    if (const std::string& failure = listed.listing->readError(); !failure.empty()) {
+        // An index of part of the directory would pass for the whole.
+        listed.message = "readdir(" + shortened(lineSafe(pathFromTop())) + "): " + failure;
+        listed.listing.reset();
+    }
+    return listed;
+}
+
 DirectoryIndexResult indexDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
                                     DirectoryPlace place, const std::function<std::string()>& pathFromTop,
                                     std::int64_t runStart)
+{
+    ListedDirectory listed = listDirectory(directory, options, pathFromTop);
+    if (!listed.listing) {
+        DirectoryIndexResult result;
+        result.message = std::move(listed.message);
+        return result;
+    }
+    return writeDirectoryIndex(directory, *listed.listing, options, std::move(place), pathFromTop, runStart);
+}
+
+DirectoryIndexResult writeDirectoryIndex(const platform::DirectoryHandle& directory, DirectoryListing& listing,
+                                         const IndexOptions& options, DirectoryPlace place,
+                                         const std::function<std::string()>& pathFromTop, std::int64_t runStart)
 {
     DirectoryIndexResult result;
     const auto indexPath = [&] {
         const std::string path = pathFromTop();
         return path == "." ? options.outputName : path + "/" + options.outputName;
     };
-    DirectoryListing listing(directory, options, true);
-    if (const std::string& failure = listing.readError(); !failure.empty()) {
-        // An index of part of the directory would pass for the whole.
-        result.message = "readdir(" + shortened(lineSafe(pathFromTop())) + "): " + failure;
-        return result;
-    }
     if (!options.checkOnly) {
         for (const std::string& name : listing.temporaryNames())
             directory.removeStaleFile(name, runStart);

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "index/directory_listing.h"
 #include "index/index_form.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
@@ -30,6 +32,24 @@ struct DirectoryIndexResult {
     // Failed: "call(path): reason"; Kept: the note.
     std::string message;
 };
+
+// A directory listed for its index, which is written later: after the
+// indexes below it, which its folder totals wait for.
+struct ListedDirectory {
+    // Null when the directory could not be read to its end; `message` then
+    // says why ("readdir(path): reason").
+    std::unique_ptr<DirectoryListing> listing;
+    std::string message;
+};
+
+ListedDirectory listDirectory(const platform::DirectoryHandle& directory, const IndexOptions& options,
+                              const std::function<std::string()>& pathFromTop);
+
+// Writes the index of `listing`, read from `directory`, as indexDirectory
+// below does.
+DirectoryIndexResult writeDirectoryIndex(const platform::DirectoryHandle& directory, DirectoryListing& listing,
+                                         const IndexOptions& options, DirectoryPlace place,
+                                         const std::function<std::string()>& pathFromTop, std::int64_t runStart);
 
 // Indexes `directory`, lying at `place` in the run (place.path from the
 // top), into its file options.outputName. `runStart` is when the run began

@@ -178,7 +178,7 @@ bool sortsByFacts(const IndexOptions& options)
 bool needsFacts(const IndexOptions& options)
 {
     return options.showSize || options.showTime || options.showDate || options.form != OutputForm::Fragment ||
-           sortsByFacts(options);
+           options.folderTotals || sortsByFacts(options);
 }
 
 std::vector<WildcardMask> translate(const std::vector<std::string>& masks)
@@ -216,7 +216,7 @@ bool prefixesDecide(const SortView& a, const SortView& b)
 }  // namespace
 
 struct DirectoryListing::State {
-    const platform::DirectoryHandle& directory;
+    const platform::DirectoryHandle* directory;
     const IndexOptions& options;
     const std::size_t factsAtReadLimit;
     bool anyMatched = false;
@@ -231,9 +231,12 @@ struct DirectoryListing::State {
     std::size_t reserve = 0;
     bool outputNamePresent = false;
     std::vector<std::string> temporaryNames;
+    FolderTotal ownFiles;
+    // Directories' items carry their folder totals, for the size order.
+    bool directorySizes = false;
 
     State(const platform::DirectoryHandle& d, const IndexOptions& o, std::size_t limit)
-        : directory(d), options(o), factsAtReadLimit(limit)
+        : directory(&d), options(o), factsAtReadLimit(limit)
     {
     }
 
@@ -247,7 +250,8 @@ struct DirectoryListing::State {
     SortView view(const Item& item) const
     {
         const bool directory = isDirectory(item.reference);
-        return {store.name(item.reference), directory, directory ? 0 : item.bytes(), item.seconds(), item.prefix};
+        const bool sized = !directory || directorySizes;
+        return {store.name(item.reference), directory, sized ? item.bytes() : 0, item.seconds(), item.prefix};
     }
     SortView view(Reference reference) const { return {store.name(reference), isDirectory(reference), 0, 0, 0}; }
 };
@@ -258,7 +262,7 @@ void DirectoryListing::State::read()
     const auto selected = translate(selectingMasks(options));
     const auto excluded = translate(options.excludeMasks);
 
-    platform::DirectoryReader reader(directory);
+    platform::DirectoryReader reader(*directory);
     platform::DirectoryName found;
     platform::DirectoryEntry entry;
     while (reader.next(found)) {
@@ -295,8 +299,12 @@ void DirectoryListing::State::read()
         // directory from a file.
         const bool kindUnknown = found.kind == platform::NameKind::Unknown || entry.isLink;
         if ((showable && factsKept) || kindUnknown) {
-            if (!platform::readEntryFacts(directory, entry))
+            if (!platform::readEntryFacts(*directory, entry))
                 continue;  // Gone since the directory was read.
+        }
+        if (options.folderTotals && showable && !entry.isDirectory && !entry.isLink) {
+            ownFiles.bytes += entry.size;
+            ++ownFiles.files;
         }
         const bool shows = showable && (options.recursive || !entry.isDirectory);
         const bool enters = options.recursive && !dots && entry.isDirectory && !entry.isLink;
@@ -308,7 +316,7 @@ void DirectoryListing::State::read()
             return;
         }
         if (shows && items.size() + shown.size() == kReserveFrom)
-            reserveRoom(directory.countHint());
+            reserveRoom(directory->countHint());
         if (shows && factsKept) {
             const bool natural = options.sortKey == SortKey::Natural;
             items.emplace_back(reference, natural ? naturalPrefix(entry.name) : namePrefix(entry.name), entry.size,
@@ -455,7 +463,7 @@ bool DirectoryListing::next(platform::DirectoryEntry& entry)
         entry.size = item.bytes();
         entry.lastWriteTime = item.seconds();
         if (item.atBound())
-            platform::readEntryFacts(s.directory, entry);
+            platform::readEntryFacts(*s.directory, entry);
         return true;
     }
     const bool facts = needsFacts(s.options);
@@ -466,12 +474,37 @@ bool DirectoryListing::next(platform::DirectoryEntry& entry)
         entry.isLink = false;
         entry.size = 0;
         entry.lastWriteTime = 0;
-        if (facts && !platform::readEntryFacts(s.directory, entry))
+        if (facts && !platform::readEntryFacts(*s.directory, entry))
             continue;  // Gone since the directory was read.
         entry.isLink = false;
         return true;
     }
     return false;
+}
+
+const FolderTotal& DirectoryListing::ownFiles() const
+{
+    return state_->ownFiles;
+}
+
+void DirectoryListing::rebind(const platform::DirectoryHandle& directory)
+{
+    state_->directory = &directory;
+}
+
+void DirectoryListing::orderByFolderTotals(const FolderTotals& totals)
+{
+    State& s = *state_;
+    if (s.options.sortKey != SortKey::Size || !s.factsKept)
+        return;
+    for (Item& item : s.items) {
+        if (!isDirectory(item.reference))
+            continue;
+        const auto found = totals.find(s.store.name(item.reference));
+        item = Item(item.reference, item.prefix, found == totals.end() ? 0 : found->second.bytes, item.seconds());
+    }
+    s.directorySizes = true;
+    s.sort();
 }
 
 bool DirectoryListing::outputNamePresent() const

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "index/index_form.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
 
@@ -49,6 +50,19 @@ public:
     // subdirectory, whether a mask shows it or not, never a link, nor one
     // excluded or hidden. Empty in a run that is not recursive.
     std::vector<std::string> subdirectories();
+
+    // The files shown here, not links, and their bytes, as read: what the
+    // directory itself adds to its folder total.
+    const FolderTotal& ownFiles() const;
+
+    // The listing reads its entries' facts through `directory` from now
+    // on: the one it was made with was closed and the directory opened
+    // again.
+    void rebind(const platform::DirectoryHandle& directory);
+
+    // With folder totals on and the size order, the subdirectories'
+    // totals, which order them among the files. Before the first next().
+    void orderByFolderTotals(const FolderTotals& totals);
 
     // Whether a name equal to options.outputName is in the directory.
     bool outputNamePresent() const;

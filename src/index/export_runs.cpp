@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <thread>
@@ -64,6 +65,15 @@ struct Node {
     // Reopening it failed: it was moved or removed meanwhile.
     bool lost = false;
     std::size_t references = 0;
+
+    // With folder totals, the index waits for the subdirectories' totals:
+    // its listing, the totals reported so far (with the files of the
+    // directory itself in `total`), and how many have not reported yet.
+    // Guarded by the walk's lock.
+    std::unique_ptr<DirectoryListing> listing;
+    FolderTotals below;
+    FolderTotal total;
+    std::size_t unreported = 0;
 
     // The directory's path from the top: "." for the top, else "a/b".
     std::string pathFromTop() const
@@ -131,6 +141,16 @@ private:
     void work();
     void visit(Task task);
     bool startDirectory(platform::DirectoryHandle directory, Node* parent, const std::string& name);
+    Node* queueSubdirectories(platform::DirectoryHandle directory, Node* parent, const std::string& name,
+                              std::vector<std::string> subdirectories, std::unique_ptr<DirectoryListing> listing = {},
+                              FolderTotal own = {});
+    bool record(DirectoryIndexResult& result, const std::function<std::string()>& path);
+    DirectoryPlace placeOf(const std::function<std::string()>& path, bool belowTop,
+                           const platform::DirectoryHandle& directory, std::string& linksFrom) const;
+    bool listFirst(platform::DirectoryHandle directory, Node* parent, const std::string& name);
+    void reportUpwards(Node* parent, const std::string& name, const FolderTotal* total, bool partial,
+                       platform::DirectoryHandle finished);
+    std::optional<FolderTotal> finishNode(Node& node, platform::DirectoryHandle& fromChild);
     void release(Node* node);
     platform::DirectoryHandle reopen(const Node& node);
     void problem(const std::string& directory, std::string text);
@@ -158,6 +178,8 @@ private:
 
     std::mutex progressLock_;
     RecursiveProgress counts_;
+    // With folder totals the top's index is written last; why it failed.
+    std::string topFailure_;
 };
 
 void TreeWalk::problem(const std::string& directory, std::string text)
@@ -192,26 +214,25 @@ void TreeWalk::count(const DirectoryIndexResult& result, const std::function<std
     }
 }
 
-// Indexes the directory just opened and queues its subdirectories. False
-// when its index failed. Its path is built only where it is needed (a
-// message, a page's heading, a link followed for a title): it is as long
-// as the directory is deep.
-bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent, const std::string& name)
+DirectoryPlace TreeWalk::placeOf(const std::function<std::string()>& path, bool belowTop,
+                                 const platform::DirectoryHandle& directory, std::string& linksFrom) const
 {
-    const std::function<std::string()> path = [&] {
-        return parent ? joined(parent->pathFromTop(), name) : std::string(".");
-    };
     DirectoryPlace place;
     if (options_.form != OutputForm::Fragment) {
         const std::string fromTop = path();
         place.path = fromTop == "." ? "/" : "/" + fromTop + "/";
     }
-    std::string linksFrom;
-    if (options_.readTitles && parent)
+    if (options_.readTitles && belowTop)
         linksFrom = path() + "/";
     place.boundary.top = top_ ? &top_->handle : &directory;
     place.boundary.pathFromTop = linksFrom;
-    DirectoryIndexResult result = indexDirectory(directory, options_, place, path, runStart_);
+    return place;
+}
+
+// Counts and reports what indexing a directory came to; false when it
+// failed.
+bool TreeWalk::record(DirectoryIndexResult& result, const std::function<std::string()>& path)
+{
     count(result, path);
     if (result.outcome == IndexOutcome::Failed) {
         problem(path(), std::move(result.message));
@@ -228,16 +249,46 @@ bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent,
         const std::lock_guard guard(lock_);
         stale_.push_back({std::move(where), std::move(file)});
     }
-    if (result.subdirectories.empty() && parent)
-        return true;
+    return true;
+}
 
+// Indexes the directory just opened and queues its subdirectories. False
+// when its index failed. Its path is built only where it is needed (a
+// message, a page's heading, a link followed for a title): it is as long
+// as the directory is deep.
+bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent, const std::string& name)
+{
+    if (options_.folderTotals)
+        return listFirst(std::move(directory), parent, name);
+    const std::function<std::string()> path = [&] {
+        return parent ? joined(parent->pathFromTop(), name) : std::string(".");
+    };
+    std::string linksFrom;
+    const DirectoryPlace place = placeOf(path, parent != nullptr, directory, linksFrom);
+    DirectoryIndexResult result = indexDirectory(directory, options_, place, path, runStart_);
+    if (!record(result, path))
+        return false;
+    if (!result.subdirectories.empty() || !parent)
+        queueSubdirectories(std::move(directory), parent, name, std::move(result.subdirectories));
+    return true;
+}
+
+// Makes the node of a directory with subdirectories (or of the top) and
+// pushes them to be walked.
+Node* TreeWalk::queueSubdirectories(platform::DirectoryHandle directory, Node* parent, const std::string& name,
+                                    std::vector<std::string> subdirectories, std::unique_ptr<DirectoryListing> listing,
+                                    FolderTotal own)
+{
     auto owned = std::make_unique<Node>();
     Node* node = owned.get();
+    node->listing = std::move(listing);
+    node->total = own;
     node->parent = parent;
     node->name = name;
     node->identity = directory.identity();
-    node->waiting = result.subdirectories.size();
-    node->references = result.subdirectories.size();
+    node->waiting = subdirectories.size();
+    node->references = subdirectories.size();
+    node->unreported = subdirectories.size();
     const std::lock_guard guard(lock_);
     if (!parent || heldHandles_ < budget_) {
         node->handle = std::move(directory);
@@ -250,10 +301,150 @@ bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent,
         top_ = std::move(owned);
     }
     // Pushed in reverse, so that the first name is taken first.
-    for (auto at = result.subdirectories.rbegin(); at != result.subdirectories.rend(); ++at)
+    for (auto at = subdirectories.rbegin(); at != subdirectories.rend(); ++at)
         stack_.push_back({node, std::move(*at)});
     ready_.notify_all();
+    return node;
+}
+
+// With folder totals: lists the directory just opened and writes its index
+// at once when it has no subdirectories; else its index waits until they
+// have reported their totals. False when the top cannot be listed.
+bool TreeWalk::listFirst(platform::DirectoryHandle directory, Node* parent, const std::string& name)
+{
+    const std::function<std::string()> path = [&] {
+        return parent ? joined(parent->pathFromTop(), name) : std::string(".");
+    };
+    ListedDirectory listed = listDirectory(directory, options_, path);
+    if (!listed.listing) {
+        DirectoryIndexResult failed;
+        failed.message = std::move(listed.message);
+        if (!parent) {
+            topFailure_ = failed.message;
+            return false;
+        }
+        record(failed, path);
+        reportUpwards(parent, name, nullptr, true, {});
+        return true;
+    }
+    std::vector<std::string> subdirectories = listed.listing->subdirectories();
+    if (subdirectories.empty() && parent) {
+        std::string linksFrom;
+        const DirectoryPlace place = placeOf(path, true, directory, linksFrom);
+        DirectoryIndexResult result = writeDirectoryIndex(directory, *listed.listing, options_, place, path, runStart_);
+        record(result, path);
+        const FolderTotal total = listed.listing->ownFiles();
+        listed.listing.reset();
+        reportUpwards(parent, name, &total, false, std::move(directory));
+        return true;
+    }
+    // The top without subdirectories: nothing to wait for.
+    const bool waits = !subdirectories.empty();
+    const FolderTotal own = listed.listing->ownFiles();
+    Node* node = queueSubdirectories(std::move(directory), parent, name, std::move(subdirectories),
+                                     std::move(listed.listing), own);
+    if (!waits) {
+        platform::DirectoryHandle none;
+        finishNode(*node, none);
+    }
     return true;
+}
+
+// With folder totals: the subdirectory `name` of `parent` reports its
+// total, or none when it was not walked (which makes the parent's total a
+// lower bound when `partial`). A directory whose last subdirectory has
+// reported gets its index written and reports in turn, up the tree as far
+// as that goes. `finished` is the reporting directory's handle, if open:
+// a parent whose handle was closed is opened again through it.
+void TreeWalk::reportUpwards(Node* parent, const std::string& name, const FolderTotal* total, bool partial,
+                             platform::DirectoryHandle finished)
+{
+    std::string reporting = name;
+    std::optional<FolderTotal> current;
+    if (total)
+        current = *total;
+    for (Node* node = parent; node != nullptr; node = node->parent) {
+        {
+            const std::lock_guard guard(lock_);
+            if (current) {
+                node->below[reporting] = *current;
+                node->total.add(*current);
+            }
+            if (partial)
+                node->total.lowerBound = true;
+            if (--node->unreported != 0)
+                return;
+        }
+        current = finishNode(*node, finished);
+        partial = !current;
+        reporting = node->name;
+    }
+}
+
+// Writes the index of a directory whose subdirectories have all reported,
+// and gives its total (none when it was moved or removed meanwhile). Its
+// handle is left in `fromChild` for its parent.
+std::optional<FolderTotal> TreeWalk::finishNode(Node& node, platform::DirectoryHandle& fromChild)
+{
+    const std::function<std::string()> path = [&] { return node.pathFromTop(); };
+    {
+        const std::lock_guard guard(node.lock);
+        if (!node.handle.valid() && !node.lost) {
+            // Up from the subdirectory that reported last: the one it came
+            // from, if it still stands where the walk found it; else from the
+            // top, by names.
+            platform::DirectoryHandle reopened =
+                fromChild.valid() ? fromChild.openParent() : platform::DirectoryHandle();
+            if (reopened.valid() && !(reopened.identity() == node.identity))
+                reopened = {};
+            if (!reopened.valid())
+                reopened = reopen(node);
+            if (reopened.valid()) {
+                node.handle = std::move(reopened);
+                const std::lock_guard walkGuard(lock_);
+                ++heldHandles_;
+            }
+        }
+        // Written after its whole subtree, it must still stand where the
+        // walk found it, or the index would be written outside the tree.
+        if (!node.lost && (!node.handle.valid() || (node.parent && !node.handle.liesIn(node.parent->identity)))) {
+            node.lost = true;
+            const std::string where = path();
+            problem(where,
+                    "open(" + shortened(lineSafe(where)) + "): moved or removed while its subdirectories were indexed");
+        }
+    }
+    fromChild = {};
+    std::optional<FolderTotal> total;
+    FolderTotals below;
+    std::unique_ptr<DirectoryListing> listing;
+    {
+        const std::lock_guard guard(lock_);
+        total = node.total;
+        below = std::move(node.below);
+        listing = std::move(node.listing);
+    }
+    if (node.lost)
+        return std::nullopt;
+    listing->rebind(node.handle);
+    listing->orderByFolderTotals(below);
+    std::string linksFrom;
+    DirectoryPlace place = placeOf(path, node.parent != nullptr, node.handle, linksFrom);
+    place.folderTotals = &below;
+    DirectoryIndexResult result = writeDirectoryIndex(node.handle, *listing, options_, place, path, runStart_);
+    if (!node.parent && result.outcome == IndexOutcome::Failed) {
+        count(result, path);
+        topFailure_ = std::move(result.message);
+        return total;
+    }
+    record(result, path);
+    if (node.parent) {
+        const std::lock_guard guard(node.lock);
+        fromChild = std::move(node.handle);
+        const std::lock_guard walkGuard(lock_);
+        --heldHandles_;
+    }
+    return total;
 }
 
 // Opens `node` again from the top, by the names the walk entered, checking
@@ -302,8 +493,8 @@ void TreeWalk::visit(Task task)
             !parent.handle.liesIn(parent.parent->identity)) {
             parent.lost = true;
             const std::string parentPath = parent.pathFromTop();
-            problem(parentPath,
-                    "open(" + shortened(lineSafe(parentPath)) + "): moved or removed while its subdirectories were indexed");
+            problem(parentPath, "open(" + shortened(lineSafe(parentPath)) +
+                                    "): moved or removed while its subdirectories were indexed");
         }
         if (parent.handle.valid() && !parent.lost) {
             ++parent.opened;
@@ -318,6 +509,13 @@ void TreeWalk::visit(Task task)
             --heldHandles_;
         }
     }
+    // With folder totals every subdirectory reports to its parent, walked
+    // or not; one not walked leaves the parent's total a lower bound,
+    // unless it was walked elsewhere.
+    const auto notWalked = [&](bool partial) {
+        if (options_.folderTotals)
+            reportUpwards(task.parent, task.name, nullptr, partial, {});
+    };
     if (!directory.valid()) {
         if (!failure.empty()) {
             const std::string where = path();
@@ -325,17 +523,24 @@ void TreeWalk::visit(Task task)
             const std::lock_guard guard(progressLock_);
             ++counts_.failed;
         }
+        notWalked(true);
         return;
     }
     if (options_.oneFileSystem) {
         const platform::DirectoryIdentity identity = directory.identityWithMount();
-        if (identity.device != topIdentity_.device || identity.mount != topIdentity_.mount)
+        if (identity.device != topIdentity_.device || identity.mount != topIdentity_.mount) {
+            notWalked(true);
             return;
+        }
     }
+    bool seen = false;
     {
         const std::lock_guard guard(lock_);
-        if (!visited_.insert(directory.identity()).second)
-            return;
+        seen = !visited_.insert(directory.identity()).second;
+    }
+    if (seen) {
+        notWalked(false);
+        return;
     }
     startDirectory(std::move(directory), task.parent, task.name);
 }
@@ -395,7 +600,7 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     topIdentity_ = options_.oneFileSystem ? top.identityWithMount() : top.identity();
     visited_.insert(topIdentity_);
     if (!startDirectory(std::move(top), nullptr, "")) {
-        setReason(reason, problems_.front().text);
+        setReason(reason, options_.folderTotals ? topFailure_ : problems_.front().text);
         return false;
     }
     if (top_ && !stack_.empty()) {
@@ -416,6 +621,10 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     sorted(notes_, report.notes);
     sorted(stale_, report.stale);
     report.counts = counts_;
+    if (!topFailure_.empty()) {
+        setReason(reason, topFailure_);
+        return false;
+    }
     return true;
 }
 

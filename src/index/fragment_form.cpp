@@ -40,13 +40,13 @@ public:
     }
 
     void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
-                  EntryTitle title) override
+                  EntryTitle title, const FolderTotal* total) override
     {
         stream.write(kRowStart);
         stream.write(kCellStart);
         writeNameCell(stream, entry, options, title);
         stream.write(kCellEnd);
-        writeFactCells(stream, entry, options);
+        writeFactCells(stream, entry, options, total);
         stream.write(kRowEnd);
     }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,10 +20,33 @@ namespace quilldex {
 // run, "/" for the top itself and "/docs/deep/" below it; and the directory
 // itself, whose files' titles are read, with the bounds a link read for a
 // title must stay in.
+// What lies below a directory row with folder totals on: the files the
+// indexes below it list, and their bytes. A lower bound when a directory
+// below could not be read or lies on another file system, which is not
+// entered.
+struct FolderTotal {
+    std::uint64_t bytes = 0;
+    std::uint64_t files = 0;
+    bool lowerBound = false;
+
+    void add(const FolderTotal& below)
+    {
+        bytes += below.bytes;
+        files += below.files;
+        lowerBound = lowerBound || below.lowerBound;
+    }
+    friend bool operator==(const FolderTotal&, const FolderTotal&) = default;
+};
+
+// The totals of a directory's subdirectories, by name.
+using FolderTotals = std::map<std::string, FolderTotal, std::less<>>;
+
 struct DirectoryPlace {
     std::string path = "/";
     const platform::DirectoryHandle* directory = nullptr;
     platform::LinkBoundary boundary;
+    // With folder totals on: those of the subdirectories the run entered.
+    const FolderTotals* folderTotals = nullptr;
 };
 
 // The title of an entry's document, where titles are read and it has one.
@@ -45,8 +69,10 @@ public:
 
     virtual void writeHeader(platform::OutputStream& stream, const IndexOptions& options,
                              const DirectoryPlace& place) = 0;
+    // `total` is the row's folder total, for a directory row with folder
+    // totals on; else null.
     virtual void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                          const IndexOptions& options, EntryTitle title) = 0;
+                          const IndexOptions& options, EntryTitle title, const FolderTotal* total) = 0;
     virtual void writeFooter(platform::OutputStream& stream, const IndexOptions& options,
                              const ListingTotals& totals) = 0;
 };

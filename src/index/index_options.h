@@ -85,6 +85,10 @@ struct IndexOptions {
     bool reverseOrder = false;
     // Directories (and "..") before files, each group in the order above.
     bool directoriesFirst = false;
+    // A recursive run shows, in each directory row, the bytes and the
+    // number of the files listed below that directory, and writes each
+    // directory's index after those of its subdirectories.
+    bool folderTotals = false;
     // The full page's name for the top of the run, in its title, heading and
     // first breadcrumb; empty: the top directory's own name.
     std::string pageTitle;

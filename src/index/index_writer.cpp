@@ -26,7 +26,13 @@ std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& optio
         // A directory has no title to read, so it is spared the open call.
         if (options.readTitles && !entry.isDirectory && place.directory != nullptr)
             title = readDocumentTitle(*place.directory, entry.name, titleBuffer, place.boundary);
-        form->writeRow(stream, entry, options, title);
+        const FolderTotal* total = nullptr;
+        if (entry.isDirectory && place.folderTotals != nullptr && entry.name != "..") {
+            const auto found = place.folderTotals->find(entry.name);
+            if (found != place.folderTotals->end())
+                total = &found->second;
+        }
+        form->writeRow(stream, entry, options, title, total);
         ++rows;
         // The way up is a row but not part of what the directory holds.
         if (entry.name == "..")

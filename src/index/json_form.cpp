@@ -3,6 +3,8 @@
 //   {"generator": "QUILLDEX 1.0.7", "directory": "/docs/", "entries": [
 //   {"name": "notes.txt", "type": "file", "size": 500, "modified": "2001-04-25T13:05:09Z"}
 //   ]}
+// With folder totals, a directory has "total_size" and "file_count", and
+// "total_is_lower_bound": true where a directory below was not read.
 // Names are written losslessly: one that is not UTF-8 shows U+FFFD for its
 // bad bytes and carries its exact bytes in "name_bytes" as well. A title is
 // text, its character references decoded.
@@ -29,7 +31,7 @@ public:
     }
 
     void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions&,
-                  EntryTitle title) override
+                  EntryTitle title, const FolderTotal* total) override
     {
         line_.assign(first_ ? "\n" : ",\n");
         first_ = false;
@@ -45,6 +47,14 @@ public:
         if (!entry.isDirectory) {
             line_.append(", \"size\": ");
             line_.append(std::to_string(entry.size));
+        }
+        if (total) {
+            line_.append(", \"total_size\": ");
+            line_.append(std::to_string(total->bytes));
+            line_.append(", \"file_count\": ");
+            line_.append(std::to_string(total->files));
+            if (total->lowerBound)
+                line_.append(", \"total_is_lower_bound\": true");
         }
         line_.append(", \"modified\": \"");
         line_.append(utcTimestamp(entry.lastWriteTime));

@@ -16,4 +16,8 @@ extern const std::string_view kPageStyle;
 // Without it the page is a plain table.
 extern const std::string_view kPageScript;
 
+// The script a page carries: kPageScript, or with folder totals one that
+// sorts directory rows by the total in their data-size among the files.
+std::string_view pageScript(bool folderTotals);
+
 }  // namespace quilldex

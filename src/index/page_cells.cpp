@@ -12,6 +12,13 @@ namespace quilldex {
 
 namespace {
 
+void writeNumber(platform::OutputStream& stream, std::uint64_t value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    stream.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
 // A cell whose text is a time: marked up with the full date, time and
 // offset, so that a reader in another zone can tell the moment meant.
 void writeTimeCell(platform::OutputStream& stream, const ShortText& text, std::string_view dateTime)
@@ -25,13 +32,25 @@ void writeTimeCell(platform::OutputStream& stream, const ShortText& text, std::s
 
 void writeSizeWithBytes(platform::OutputStream& stream, const platform::DirectoryEntry& entry)
 {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, entry.size).ptr;
     stream.write("<td title=\"");
-    stream.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    writeNumber(stream, entry.size);
     stream.write(entry.size == 1 ? " byte\">" : " bytes\">");
     stream.write(sizeText(entry.size, false, SizeStyle::Human).view());
     stream.write("</td>");
+}
+
+// The tooltip gives the exact byte count, which a rounded size hides.
+void writeFolderTotalCell(platform::OutputStream& stream, const FolderTotal& total, SizeStyle style)
+{
+    stream.write(total.lowerBound ? "<td title=\"at least " : "<td title=\"");
+    writeNumber(stream, total.bytes);
+    stream.write(total.bytes == 1 ? " byte\">" : " bytes\">");
+    if (total.lowerBound)
+        stream.write("&ge; ");
+    stream.write(sizeText(total.bytes, false, style).view());
+    stream.write(" &middot; ");
+    writeNumber(stream, total.files);
+    stream.write(total.files == 1 ? " file</td>" : " files</td>");
 }
 
 }  // namespace
@@ -57,10 +76,12 @@ std::optional<ShortText> dateTimeText(const platform::LocalTime& localTime, std:
 }
 
 void writePageFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                        const IndexOptions& options)
+                        const IndexOptions& options, const FolderTotal* total)
 {
     if (options.showSize) {
-        if (options.sizeStyle == SizeStyle::Human && !entry.isDirectory)
+        if (total)
+            writeFolderTotalCell(stream, *total, options.sizeStyle);
+        else if (options.sizeStyle == SizeStyle::Human && !entry.isDirectory)
             writeSizeWithBytes(stream, entry);
         else
             writeSizeCell(stream, entry, options.sizeStyle);

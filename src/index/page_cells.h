@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "index/cell_texts.h"
+#include "index/index_form.h"
 #include "index/index_options.h"
 #include "platform/platform.h"
 
@@ -18,7 +19,9 @@ namespace quilldex {
 // written so; nothing then.
 std::optional<ShortText> dateTimeText(const platform::LocalTime& localTime, std::int32_t offsetSeconds);
 
+// With `total`, a directory's Size cell shows its folder total: "1.23 GiB
+// &middot; 412 files", after "&ge; " when it is a lower bound.
 void writePageFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
-                        const IndexOptions& options);
+                        const IndexOptions& options, const FolderTotal* total = nullptr);
 
 }  // namespace quilldex

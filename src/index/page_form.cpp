@@ -87,7 +87,8 @@ public:
         stream.write(encodingName_);
         // The generator tag tells a later run, even of a page cut short,
         // that the file is this program's.
-        stream.write("\">\n<meta name=\"generator\" content=\"" QUILLDEX_TITLE "\">\n"
+        stream.write("\">\n<meta name=\"generator\" content=\"" QUILLDEX_TITLE
+                     "\">\n"
                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
         writePlaceName(stream, options);
         stream.write("</title>\n<style>");
@@ -107,7 +108,7 @@ public:
     }
 
     void writeRow(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
-                  EntryTitle title) override
+                  EntryTitle title, const FolderTotal* total) override
     {
         if (entry.name == "..") {
             // The top of a run has nothing above it to lead to.
@@ -116,6 +117,13 @@ public:
             stream.write("<tr class=\"up\"");
         } else if (entry.isDirectory) {
             stream.write("<tr class=\"dir\"");
+            if (total) {
+                stream.write(" data-size=\"");
+                writeNumber(stream, total->bytes);
+                stream.write("\" data-files=\"");
+                writeNumber(stream, total->files);
+                stream.write('"');
+            }
         } else {
             stream.write("<tr data-size=\"");
             writeNumber(stream, entry.size);
@@ -126,7 +134,7 @@ public:
         stream.write("\"><td>");
         writeNameCell(stream, entry, options, title);
         stream.write("</td>");
-        writePageFactCells(stream, entry, options);
+        writePageFactCells(stream, entry, options, total);
         stream.write("</tr>\n");
         if (++rowsInGroup_ == kRowsPerGroup) {
             stream.write("</tbody>\n<tbody>\n");
@@ -142,7 +150,7 @@ public:
         stream.write("</tbody>\n</table>\n");
         extras_->writeBelowTable(stream);
         stream.write("</main>\n<script>");
-        stream.write(kPageScript);
+        stream.write(pageScript(options.folderTotals));
         stream.write("</script>\n<footer>\n<p>");
         writeCount(stream, totals.directories, "directory", "directories");
         stream.write(", ");
@@ -325,7 +333,8 @@ private:
     // document shown by its title has its file name beside it.
     void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntry& entry,
                        const IndexOptions& options, EntryTitle title)
-    {        if (options.makeLinks) {
+    {
+        if (options.makeLinks) {
             stream.write("<a href=\"");
             writeLink(stream, options.linkPrefix, isPagePrefixSafe);
             writeLink(stream, entry.name, isPageLinkSafe);

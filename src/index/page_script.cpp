@@ -1,5 +1,7 @@
 #include "index/page_assets.h"
 
+#include <string>
+
 namespace quilldex {
 
 // Rows carry their raw values: data-size (bytes, files only) and data-mtime
@@ -90,5 +92,25 @@ const std::string_view kPageScript =
     "if(t.dataset.shownOrder)sortBy(heads[0],t.dataset.shownOrder<0);"
     "setTimeout(ahead,0)"
     "})()";
+
+namespace {
+
+constexpr std::string_view kFileSizeOnly = "size[i]=isDir[i]?-1:+r.getAttribute('data-size')";
+constexpr std::string_view kAnySize = "size[i]=r.hasAttribute('data-size')?+r.getAttribute('data-size'):-1";
+
+}  // namespace
+
+std::string_view pageScript(bool folderTotals)
+{
+    if (!folderTotals)
+        return kPageScript;
+    // Pages without folder totals keep their script byte for byte.
+    static const std::string withTotals = [] {
+        std::string script(kPageScript);
+        script.replace(script.find(kFileSizeOnly), kFileSizeOnly.size(), kAnySize);
+        return script;
+    }();
+    return withTotals;
+}
 
 }  // namespace quilldex

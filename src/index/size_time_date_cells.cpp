@@ -180,10 +180,16 @@ void writeDateCell(platform::OutputStream& stream, const platform::LocalTime& lo
     writeCell(stream, dateText(localTime));
 }
 
-void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options)
+void writeFactCells(platform::OutputStream& stream, const platform::DirectoryEntry& entry, const IndexOptions& options,
+                    const FolderTotal* total)
 {
-    if (options.showSize)
+    if (options.showSize && total) {
+        stream.write(total->lowerBound ? "<td>&ge; " : "<td>");
+        stream.write(sizeText(total->bytes, false, options.sizeStyle).view());
+        stream.write("</td>");
+    } else if (options.showSize) {
         writeSizeCell(stream, entry, options.sizeStyle);
+    }
     if (options.showTime || options.showDate) {
         const platform::LocalTime localTime = platform::toLocalTime(entry.lastWriteTime);
         if (options.showTime)
