@@ -671,6 +671,7 @@ class SitePages(unittest.TestCase):
         run_cli(*cls.site, "--css-href", "linked.css", "-o", "linked.html", cls.top, zone=ZONE)
         run_cli(*cls.site, "--allow-html", "-o", "allowed.html", cls.top, zone=ZONE)
         run_cli("--page", "-r", "-o", "bare.html", cls.top)
+        run_cli(*cls.site, "--dir-sizes", "-o", "sizes.html", cls.top, zone=ZONE)
         cls.driver, cls.profile = chromium()
 
     @classmethod
@@ -690,9 +691,9 @@ class SitePages(unittest.TestCase):
             "return getComputedStyle(document.querySelector(arguments[0]))[arguments[1]]", selector, prop)
 
     def test_pages_are_valid_html(self):
-        pages = [p for name in [b"index.html", b"linked.html", b"allowed.html"]
+        pages = [p for name in [b"index.html", b"linked.html", b"allowed.html", b"sizes.html"]
                  for p in index_files(self.top, name)]
-        self.assertEqual(len(pages), 3 * 6)
+        self.assertEqual(len(pages), 4 * 6)
         PageIsValidHtml.validate(self, pages, "site")
 
     def test_files_left_out_are_named_on_standard_error(self):
@@ -786,6 +787,25 @@ class SitePages(unittest.TestCase):
         self.assertEqual(mismatched, 0)
         self.assertTrue(all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d",
                                          t.get_attribute("datetime")) for t in self.find("time")))
+
+    def test_folder_totals_are_the_sums_below_and_sort_among_the_files(self):
+        def below(folder):
+            found = [os.path.join(p, f) for p, _, files in os.walk(folder) for f in files if f != "sizes.html"]
+            return sum(os.path.getsize(f) for f in found), len(found)
+
+        self.open("sizes.html")
+        rows = self.driver.execute_script(
+            "return [...document.querySelectorAll('tr.dir')].map(r => "
+            "[r.cells[0].textContent, +r.dataset.size, +r.dataset.files, r.cells[1].textContent])")
+        self.assertEqual([r[0] for r in rows], ["a/", "docs/", "huge/"])
+        for name, size, files, text in rows:
+            self.assertEqual((size, files), below(os.path.join(self.top, name)), name)
+            self.assertTrue(text.endswith(" \u00b7 %d files" % files), text)
+        self.driver.find_element("xpath", "//th[@data-sort='size']//button").click()
+        order = self.driver.execute_script(
+            "return [...document.querySelectorAll('tbody tr[data-size]')].map(r => +r.dataset.size)")
+        self.assertEqual(order, sorted(order))
+        self.assertEqual(len(order), len(self.find("tbody tr[data-size]")))
 
     def test_check_names_exactly_the_pages_a_change_reaches(self):
         top = os.path.join(self.work, "check")
