@@ -211,6 +211,11 @@ tools_walk() {
 		clean_tree "$work/walk"
 		run walk quilldex-j1 "$cli" "${one_job[@]}" -r --date "$work/walk"
 	fi
+	# Folder totals: each index waits for its subdirectories' totals.
+	if "$cli" --help | grep -q -- --dir-sizes; then
+		clean_tree "$work/walk"
+		run walk dirsizes "$cli" -r --date --dir-sizes "$work/walk"
+	fi
 	clean_tree "$work/walk"
 	run walk floor "$floor" tree "$work/walk" index.html
 }
@@ -283,7 +288,7 @@ echo "Median wall-clock and processor (user + system) times; ratios to the floor
 printf '%-8s %-11s %9s %8s %9s %8s %11s\n' case tool "wall s" "/ floor" "cpu s" "/ floor" "/ quilldex"
 for case in flat tree walk titles network; do
 	[ -f "$work/times/$case-floor" ] || continue
-	for tool in quilldex quilldex-j1 rerun rerun-j1 page natural time dirsfirst floor tree find ls; do
+	for tool in quilldex quilldex-j1 rerun rerun-j1 page natural time dirsfirst dirsizes floor tree find ls; do
 		[ -f "$work/times/$case-$tool" ] || continue
 		m=$(median "times/$case-$tool")
 		c=$(median "cpu/$case-$tool")
@@ -377,6 +382,9 @@ if wants walk; then
 		target "walk, default jobs / floor (at most 0.75)" "$(ratio "$(m walk-quilldex)" "$(m walk-floor)")" 0.75
 	else
 		echo "  walk, default jobs / floor (at most 0.75): quilldex-cli has no -j; its one job is the line above"
+	fi
+	if [ -f "$work/times/walk-dirsizes" ]; then
+		target "walk, --dir-sizes / without (at most 1.1)" "$(ratio "$(m walk-dirsizes)" "$(m walk-quilldex)")" 1.1
 	fi
 fi
 if wants titles; then
