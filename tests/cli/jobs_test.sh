@@ -60,6 +60,8 @@ option_sets=(
 	"-r --page --sort size --reverse -m *.txt -m *.html"
 	"-r --json -t --exclude c1 --no-hidden"
 	"-r -l -p https://example.org/pub/ --sort time -s mb"
+	"-r --page --dir-sizes -s human --sort size -t"
+	"-r --json --dir-sizes --exclude c1"
 )
 
 for options in "${option_sets[@]}"; do
@@ -95,14 +97,20 @@ done
 chmod -R o+w "$work/order"
 as_user=()
 [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-"${as_user[@]}" "$cli" -q -r -j 1 --check "$work/order" >"$work/check1" 2>"$work/err1"
-status1=$?
-for round in 1 2 3; do
-	"${as_user[@]}" "$cli" -q -r -j 8 --check "$work/order" >"$work/check8" 2>"$work/err8"
-	status8=$?
-	[ "$status8" = "$status1" ] || fail "--check -j 8 exits $status8, -j 1 $status1"
-	cmp -s "$work/check1" "$work/check8" || fail "round $round: --check lines differ between -j 1 and -j 8"
-	cmp -s "$work/err1" "$work/err8" || fail "round $round: messages differ between -j 1 and -j 8"
+# With folder totals each index is written after its subdirectories': the
+# same order all the same.
+for totals in "" --dir-sizes; do
+	# shellcheck disable=SC2086
+	"${as_user[@]}" "$cli" -q -r -j 1 --check $totals "$work/order" >"$work/check1" 2>"$work/err1"
+	status1=$?
+	for round in 1 2 3; do
+		# shellcheck disable=SC2086
+		"${as_user[@]}" "$cli" -q -r -j 8 --check $totals "$work/order" >"$work/check8" 2>"$work/err8"
+		status8=$?
+		[ "$status8" = "$status1" ] || fail "--check -j 8 $totals exits $status8, -j 1 $status1"
+		cmp -s "$work/check1" "$work/check8" || fail "round $round: --check $totals lines differ between -j 1 and -j 8"
+		cmp -s "$work/err1" "$work/err8" || fail "round $round: $totals messages differ between -j 1 and -j 8"
+	done
 done
 "${as_user[@]}" "$cli" -q -r -j 1 "$work/order" >/dev/null 2>"$work/run1"
 [ "$(grep -c 'open(' "$work/err1")" -ge 4 ] || fail "expected the unreadable directories named: $(cat "$work/err1")"
