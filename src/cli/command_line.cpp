@@ -59,8 +59,9 @@ const std::string_view kHelp =
     "      --css FILE         (page) add the style sheet FILE to every page\n"
     "      --css-href URL     (page) link the style sheet URL from every page; a\n"
     "                         relative URL is taken from the top of the run\n"
-    "      --dir-sizes        (recursive) show in each directory's row the size\n"
-    "                         and number of the files listed below it\n"
+    "      --dir-sizes        show in each directory's row the size and number\n"
+    "                         of the files listed below it (a single run then\n"
+    "                         lists directories too)\n"
     "  -q, --quiet            show no progress\n"
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
@@ -298,9 +299,6 @@ std::string missingCompanion(const CommandLine& line)
     }
     if (site.allowHtml && !site.showReadme)
         return "--allow-html needs --readme";
-    // A single run lists no directories, so it has no row for a total.
-    if (line.options.folderTotals && !line.options.recursive)
-        return "--dir-sizes needs -r";
     return {};
 }
 

@@ -286,9 +286,11 @@ void DirectoryListing::State::read()
             matchesAny(selected, found.name) || (!found.shortName.empty() && matchesAny(selected, found.shortName));
         anyMatched = anyMatched || matched;
         const bool showable = matched && found.name != "." && found.name != options.outputName;
-        // A recursive run may enter what the read did not call a file.
-        const bool enterable = options.recursive && !dots && found.kind != platform::NameKind::File &&
-                               found.kind != platform::NameKind::Link;
+        // A recursive run may enter what the read did not call a file; so
+        // may a single run with folder totals, which lists directories.
+        const bool walks = options.recursive || options.folderTotals;
+        const bool enterable =
+            walks && !dots && found.kind != platform::NameKind::File && found.kind != platform::NameKind::Link;
         if (!showable && !enterable)
             continue;
 
@@ -306,8 +308,8 @@ void DirectoryListing::State::read()
             ownFiles.bytes += entry.size;
             ++ownFiles.files;
         }
-        const bool shows = showable && (options.recursive || !entry.isDirectory);
-        const bool enters = options.recursive && !dots && entry.isDirectory && !entry.isLink;
+        const bool shows = showable && (options.recursive || !entry.isDirectory || (options.folderTotals && !dots));
+        const bool enters = walks && !dots && entry.isDirectory && !entry.isLink;
         if (!shows && !enters)
             continue;
         Reference reference;
@@ -495,7 +497,7 @@ void DirectoryListing::rebind(const platform::DirectoryHandle& directory)
 void DirectoryListing::orderByFolderTotals(const FolderTotals& totals)
 {
     State& s = *state_;
-    if (s.options.sortKey != SortKey::Size || !s.factsKept)
+    if (!s.options.folderTotals || s.options.sortKey != SortKey::Size || !s.factsKept)
         return;
     for (Item& item : s.items) {
         if (!isDirectory(item.reference))

@@ -135,6 +135,11 @@ class TreeWalk {
 public:
     TreeWalk(const IndexOptions& options, const ProgressCallback& progress) : options_(options), progress_(progress) {}
 
+    // Walks with folder totals but writes nothing: only the totals of the
+    // top's subdirectories are wanted (topTotals).
+    void sumOnly() { sumOnly_ = true; }
+    FolderTotals& topTotals() { return topTotals_; }
+
     bool run(std::string* reason, RunReport& report);
 
 private:
@@ -180,6 +185,8 @@ private:
     RecursiveProgress counts_;
     // With folder totals the top's index is written last; why it failed.
     std::string topFailure_;
+    bool sumOnly_ = false;
+    FolderTotals topTotals_;
 };
 
 void TreeWalk::problem(const std::string& directory, std::string text)
@@ -331,8 +338,11 @@ bool TreeWalk::listFirst(platform::DirectoryHandle directory, Node* parent, cons
     if (subdirectories.empty() && parent) {
         std::string linksFrom;
         const DirectoryPlace place = placeOf(path, true, directory, linksFrom);
-        DirectoryIndexResult result = writeDirectoryIndex(directory, *listed.listing, options_, place, path, runStart_);
-        record(result, path);
+        if (!sumOnly_) {
+            DirectoryIndexResult result =
+                writeDirectoryIndex(directory, *listed.listing, options_, place, path, runStart_);
+            record(result, path);
+        }
         const FolderTotal total = listed.listing->ownFiles();
         listed.listing.reset();
         reportUpwards(parent, name, &total, false, std::move(directory));
@@ -426,6 +436,17 @@ std::optional<FolderTotal> TreeWalk::finishNode(Node& node, platform::DirectoryH
     }
     if (node.lost)
         return std::nullopt;
+    if (sumOnly_) {
+        if (!node.parent)
+            topTotals_ = std::move(below);
+        if (node.parent) {
+            const std::lock_guard guard(node.lock);
+            fromChild = std::move(node.handle);
+            const std::lock_guard walkGuard(lock_);
+            --heldHandles_;
+        }
+        return total;
+    }
     listing->rebind(node.handle);
     listing->orderByFolderTotals(below);
     std::string linksFrom;
@@ -671,15 +692,35 @@ bool exportSingle(const std::string& outputPath, const IndexOptions& options, st
         const platform::DirectoryHandle outputDirectory = platform::DirectoryHandle::open(parent);
         indexFileHere = outputDirectory.valid() && outputDirectory.identity() == directory.identity();
     }
+    // Folder totals come from a walk below that writes nothing, before the
+    // directory is listed for its index.
+    FolderTotals totals;
+    if (options.folderTotals) {
+        IndexOptions walked = options;
+        walked.recursive = true;
+        TreeWalk walk(walked, {});
+        walk.sumOnly();
+        RunReport found;
+        if (!walk.run(reason, found)) {
+            stream.abandon();
+            return false;
+        }
+        totals = std::move(walk.topTotals());
+        if (report != nullptr)
+            report->problems = std::move(found.problems);
+    }
     DirectoryListing listing(directory, options, indexFileHere);
     if (const std::string& failure = listing.readError(); !failure.empty()) {
         stream.abandon();
         setReason(reason, "readdir(" + shortened(lineSafe(where)) + "): " + failure);
         return false;
     }
+    listing.orderByFolderTotals(totals);
     DirectoryPlace place;
     place.directory = &directory;
     place.boundary.top = &directory;
+    if (options.folderTotals)
+        place.folderTotals = &totals;
     writeIndex(stream, options, listing, place);
     if (!stream.close()) {
         setReason(reason, stream.error());

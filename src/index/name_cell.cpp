@@ -78,7 +78,10 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
         if (entry.isDirectory) {
             stream.write('/');
             // Escaped like any name: a '#' or '?' in it would end the path.
-            writeLinkTarget(stream, options.outputName);
+            // A single run (which lists directories only with folder
+            // totals) writes no index there: its link is the directory's.
+            if (options.recursive)
+                writeLinkTarget(stream, options.outputName);
         }
         stream.write("\">");
     }

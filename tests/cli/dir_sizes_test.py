@@ -225,9 +225,15 @@ class FolderSizes(unittest.TestCase):
             top_row = [e for e in json.load(f)["entries"] if e["name"] == "d"][0]
         self.assertEqual((top_row["total_size"], top_row["file_count"]), (7, 2))
 
-    def test_a_single_run_refuses_it(self):
-        result = run("--dir-sizes", self.top, expect=2)
-        self.assertIn(b"--dir-sizes needs -r", result.stderr)
+    def test_a_single_run_lists_its_directories_with_the_totals_below_and_writes_nothing_there(self):
+        before = sorted(os.walk(self.top))
+        listing = json.loads(run("--dir-sizes", "--json", self.top).stdout)["entries"]
+        self.assertEqual(sorted(os.walk(self.top)), before)
+        sums = expected_totals(self.top, "")
+        self.assertEqual({e["name"]: (e["total_size"], e["file_count"]) for e in listing if e["type"] == "directory"},
+                         {d: t for d, t in sums.items() if d and "/" not in d})
+        table = run("--dir-sizes", "-l", "-s", "bytes", self.top).stdout.decode()
+        self.assertIn(f'<tr><td><a href="a/">a</a></td><td>{sums["a"][0]} bytes</td></tr>', table)
 
 
 if __name__ == "__main__":
