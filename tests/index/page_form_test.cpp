@@ -372,7 +372,12 @@ TEST(PageForm, RowsStandInGroups)
 TEST(PageForm, StyleAndScriptAreSmallAndAsciiOnly)
 {
     EXPECT_LE(kPageStyle.size() + kPageScript.size(), 6144u);
-    for (const std::string_view asset : {kPageStyle, kPageScript}) {
+    // Folder totals change the script in one place only, so that pages
+    // without them keep theirs.
+    EXPECT_EQ(pageScript(false), kPageScript);
+    EXPECT_NE(pageScript(true), kPageScript);
+    EXPECT_NE(pageScript(true).find("r.hasAttribute('data-size')"), std::string_view::npos);
+    for (const std::string_view asset : {kPageStyle, kPageScript, pageScript(true)}) {
         for (const char c : asset)
             EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "byte " << int(static_cast<unsigned char>(c));
         // Either would end the element early.
