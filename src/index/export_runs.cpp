@@ -436,29 +436,23 @@ std::optional<FolderTotal> TreeWalk::finishNode(Node& node, platform::DirectoryH
     }
     if (node.lost)
         return std::nullopt;
-    if (sumOnly_) {
-        if (!node.parent)
-            topTotals_ = std::move(below);
-        if (node.parent) {
-            const std::lock_guard guard(node.lock);
-            fromChild = std::move(node.handle);
-            const std::lock_guard walkGuard(lock_);
-            --heldHandles_;
+    if (sumOnly_ && !node.parent) {
+        topTotals_ = std::move(below);
+    } else if (!sumOnly_) {
+        listing->rebind(node.handle);
+        listing->orderByFolderTotals(below);
+        std::string linksFrom;
+        DirectoryPlace place = placeOf(path, node.parent != nullptr, node.handle, linksFrom);
+        place.folderTotals = &below;
+        DirectoryIndexResult result = writeDirectoryIndex(node.handle, *listing, options_, place, path, runStart_);
+        if (!node.parent && result.outcome == IndexOutcome::Failed) {
+            count(result, path);
+            topFailure_ = std::move(result.message);
+        } else {
+            record(result, path);
         }
-        return total;
     }
-    listing->rebind(node.handle);
-    listing->orderByFolderTotals(below);
-    std::string linksFrom;
-    DirectoryPlace place = placeOf(path, node.parent != nullptr, node.handle, linksFrom);
-    place.folderTotals = &below;
-    DirectoryIndexResult result = writeDirectoryIndex(node.handle, *listing, options_, place, path, runStart_);
-    if (!node.parent && result.outcome == IndexOutcome::Failed) {
-        count(result, path);
-        topFailure_ = std::move(result.message);
-        return total;
-    }
-    record(result, path);
+    // The top stays open: every reopening starts there.
     if (node.parent) {
         const std::lock_guard guard(node.lock);
         fromChild = std::move(node.handle);
