@@ -201,8 +201,9 @@ std::vector<std::string> indexedDirectories(const fs::path& top)
 }
 
 // Walks top/{a/{b,c},d} and, once a/b is indexed, moves `replaced` out of
-// the tree (to moved/old) and makes a new directory of that name.
-void walkReplacing(TempTree& tree, const std::string& replaced)
+// the tree (to moved/old) and makes a new directory of that name. With
+// folder totals a directory's index is written after its subdirectories'.
+void walkReplacing(TempTree& tree, const std::string& replaced, bool folderTotals)
 {
     tree.file("top/a/b/b.txt");
     tree.file("top/a/c/c.txt");
@@ -216,6 +217,8 @@ void walkReplacing(TempTree& tree, const std::string& replaced)
     };
     IndexOptions options = recursiveOptions();
     options.directory = tree.path("top").string();
+    options.folderTotals = folderTotals;
+    options.showSize = folderTotals;
     ASSERT_TRUE(exportRecursive(options, mutate));
 }
 
@@ -223,11 +226,13 @@ void walkReplacing(TempTree& tree, const std::string& replaced)
 // the tree now is indexed, with what it holds; the old one is not.
 TEST(ReplacedDirectory, ASiblingStillToVisitIsIndexedAsItStandsInTheTree)
 {
-    TempTree tree;
-    walkReplacing(tree, "d");
-    EXPECT_EQ(indexedDirectories(tree.path("top")), (std::vector<std::string>{".", "a", "a/b", "a/c", "d"}));
-    EXPECT_NE(readFile(tree.path("top/d/index.html")).find("new.txt"), std::string::npos);
-    EXPECT_FALSE(fs::exists(tree.path("moved/old/index.html")));
+    for (const bool folderTotals : {false, true}) {
+        TempTree tree;
+        walkReplacing(tree, "d", folderTotals);
+        EXPECT_EQ(indexedDirectories(tree.path("top")), (std::vector<std::string>{".", "a", "a/b", "a/c", "d"}));
+        EXPECT_NE(readFile(tree.path("top/d/index.html")).find("new.txt"), std::string::npos);
+        EXPECT_FALSE(fs::exists(tree.path("moved/old/index.html")));
+    }
 }
 
 // A directory moved out of the tree while a subdirectory of it still waits:
@@ -235,12 +240,21 @@ TEST(ReplacedDirectory, ASiblingStillToVisitIsIndexedAsItStandsInTheTree)
 // subdirectory where it now lies.
 TEST(ReplacedDirectory, APendingChildOfADirectoryMovedOutOfTheTreeIsNotIndexed)
 {
-    TempTree tree;
-    walkReplacing(tree, "a");
-    // a/'s own index and b/'s went with it; the new a/ was listed by no one.
-    EXPECT_EQ(indexedDirectories(tree.path("top")), (std::vector<std::string>{".", "d"}));
-    EXPECT_FALSE(fs::exists(tree.path("moved/old/c/index.html")));
-    EXPECT_FALSE(fs::exists(tree.path("index.html")));
+    for (const bool folderTotals : {false, true}) {
+        TempTree tree;
+        walkReplacing(tree, "a", folderTotals);
+        // a/'s own index and b/'s went with it; the new a/ was listed by no
+        // one.
+        EXPECT_EQ(indexedDirectories(tree.path("top")), (std::vector<std::string>{".", "d"}));
+        EXPECT_FALSE(fs::exists(tree.path("moved/old/c/index.html")));
+        EXPECT_FALSE(fs::exists(tree.path("index.html")));
+        // With folder totals a/ waited for c/: it is not written where it
+        // lies now, and its row has no total, which nobody counted.
+        if (folderTotals) {
+            EXPECT_FALSE(fs::exists(tree.path("moved/old/index.html")));
+            EXPECT_NE(readFile(tree.path("top/index.html")).find("<tr><td>a</td><td>DIR</td></tr>"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
