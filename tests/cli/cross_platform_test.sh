@@ -213,7 +213,13 @@ recursive "recursive, directories first, natural order" index.html --dirs-first 
 recursive "recursive, excluded directories" index.html --exclude sub --exclude "space dir" -l
 recursive "recursive JSON, *.txt" index.json --json -m "*.txt" -t
 
+# Folder totals: summed by the same walk on both systems.
+single "folder sizes, single run" --dir-sizes -l -s bytes
+recursive "folder sizes, by size" index.html --dir-sizes -l -s bytes --sort size
+recursive "folder sizes, JSON, *.txt" index.json --json --dir-sizes -m "*.txt"
+
 single "page" --page
+single "page with folder sizes" --page --dir-sizes -s human -l
 single "page, every column, links, titles, prefix" --page -l -t --time --date -s bytes \
 	-p "https://example.org/a b/?q=1&r=2#"
 single "page, mask matching nothing" --page -m "*.none"
