@@ -300,7 +300,8 @@ void DirectoryListing::State::read()
         // A link, or a name of unknown kind, needs its status to tell a
         // directory from a file.
         const bool kindUnknown = found.kind == platform::NameKind::Unknown || entry.isLink;
-        if ((showable && factsKept) || kindUnknown) {
+        // Folder totals need every size, also past the facts kept.
+        if ((showable && (factsKept || options.folderTotals)) || kindUnknown) {
             if (!platform::readEntryFacts(*directory, entry))
                 continue;  // Gone since the directory was read.
         }

@@ -260,6 +260,13 @@ TEST(DirectoryListing, SizesAndTimesFollowTheirEntriesWhenTakenAgain)
             ++expected;
         }
         EXPECT_EQ(expected, kCount) << "limit " << limit;
+        // Folder totals take every size while reading, past the limit too.
+        options.folderTotals = true;
+        const DirectoryListing totalled(here, options, false, limit);
+        std::uint64_t bytes = 0;
+        for (int i = 0; i < kCount; ++i)
+            bytes += static_cast<std::uint64_t>(i % 7);
+        EXPECT_EQ(totalled.ownFiles(), (FolderTotal{bytes, kCount, false})) << "limit " << limit;
     }
 }
 
