@@ -78,9 +78,10 @@ void writeNameCell(platform::OutputStream& stream, const platform::DirectoryEntr
         if (entry.isDirectory) {
             stream.write('/');
             // Escaped like any name: a '#' or '?' in it would end the path.
-            // A single run (which lists directories only with folder
-            // totals) writes no index there: its link is the directory's.
-            if (options.recursive)
+            // A single run with folder totals, the one that lists
+            // directories, writes no index there: its link is the
+            // directory's.
+            if (options.recursive || !options.folderTotals)
                 writeLinkTarget(stream, options.outputName);
         }
         stream.write("\">");
