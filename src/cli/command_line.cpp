@@ -18,7 +18,8 @@ const std::string_view kUsage =
     "                    [--exclude mask] [--no-hidden] [--check] [--force]\n"
     "                    [--title text] [--readme] [--allow-html]\n"
     "                    [--header file] [--footer file] [--css file]\n"
-    "                    [--css-href url] [--dir-sizes] [directory]\n";
+    "                    [--css-href url] [--dir-sizes] [--tree-index]\n"
+    "                    [directory]\n";
 
 const std::string_view kHelp =
     "Writes an HTML table of the files of DIRECTORY (default: the current\n"
@@ -62,6 +63,9 @@ const std::string_view kHelp =
     "      --dir-sizes        show in each directory's row the size and number\n"
     "                         of the files listed below it (a single run then\n"
     "                         lists directories too)\n"
+    "      --tree-index       (-r --page) write index.tree.json and index.tree.js,\n"
+    "                         every entry of the tree, at the top, and give\n"
+    "                         every page a switch that searches the whole tree\n"
     "  -q, --quiet            show no progress\n"
     "      --check            write nothing; print each index file that is missing\n"
     "                         or out of date, and exit 1 if there is any\n"
@@ -98,6 +102,7 @@ constexpr OptionDefinition kOptions[] = {
     {'\0', "title", true},      {'\0', "readme", false},         {'\0', "allow-html", false},
     {'\0', "header", true},     {'\0', "footer", true},          {'\0', "css", true},
     {'\0', "css-href", true},   {'\0', "dir-sizes", false},
+    {'\0', "tree-index", false},
 };
 
 const OptionDefinition* findShort(char c)
@@ -232,6 +237,8 @@ std::string apply(CommandLine& line, const OptionDefinition& option, std::string
         options.site.styleHref = value;
     } else if (name == "dir-sizes") {
         options.folderTotals = true;
+    } else if (name == "tree-index") {
+        options.treeIndex = true;
     } else if (name == "check") {
         options.checkOnly = true;
     } else if (name == "force") {
@@ -297,6 +304,8 @@ std::string missingCompanion(const CommandLine& line)
             if (given)
                 return std::string(option) + " needs --page";
     }
+    if (line.options.treeIndex && (!line.options.recursive || line.options.form != OutputForm::Page))
+        return "--tree-index needs -r and --page";
     if (site.allowHtml && !site.showReadme)
         return "--allow-html needs --readme";
     return {};

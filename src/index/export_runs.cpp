@@ -29,6 +29,7 @@
 #include "index/index_writer.h"
 #include "index/listing_order.h"
 #include "index/message_text.h"
+#include "index/tree_manifest_files.h"
 #include "platform/platform.h"
 
 namespace quilldex {
@@ -150,6 +151,7 @@ private:
                               std::vector<std::string> subdirectories, std::unique_ptr<DirectoryListing> listing = {},
                               FolderTotal own = {});
     bool record(DirectoryIndexResult& result, const std::function<std::string()>& path);
+    void keepRows(const DirectoryIndexResult& result, const std::function<std::string()>& path, ManifestRows& rows);
     DirectoryPlace placeOf(const std::function<std::string()>& path, bool belowTop,
                            const platform::DirectoryHandle& directory, std::string& linksFrom) const;
     bool listFirst(platform::DirectoryHandle directory, Node* parent, const std::string& name);
@@ -187,6 +189,8 @@ private:
     std::string topFailure_;
     bool sumOnly_ = false;
     FolderTotals topTotals_;
+    // The rows of the whole tree, when its manifest is written.
+    std::unique_ptr<TreeManifest> manifest_;
 };
 
 void TreeWalk::problem(const std::string& directory, std::string text)
@@ -236,6 +240,15 @@ DirectoryPlace TreeWalk::placeOf(const std::function<std::string()>& path, bool 
     return place;
 }
 
+// Hands the rows a directory's index listed to the tree's manifest, if it
+// is written (none when the index failed).
+void TreeWalk::keepRows(const DirectoryIndexResult& result, const std::function<std::string()>& path,
+                        ManifestRows& rows)
+{
+    if (manifest_ && result.outcome != IndexOutcome::Failed)
+        manifest_->add(path(), std::move(rows));
+}
+
 // Counts and reports what indexing a directory came to; false when it
 // failed.
 bool TreeWalk::record(DirectoryIndexResult& result, const std::function<std::string()>& path)
@@ -271,8 +284,11 @@ bool TreeWalk::startDirectory(platform::DirectoryHandle directory, Node* parent,
         return parent ? joined(parent->pathFromTop(), name) : std::string(".");
     };
     std::string linksFrom;
-    const DirectoryPlace place = placeOf(path, parent != nullptr, directory, linksFrom);
+    DirectoryPlace place = placeOf(path, parent != nullptr, directory, linksFrom);
+    ManifestRows rows(parent == nullptr);
+    place.manifestRows = manifest_ ? &rows : nullptr;
     DirectoryIndexResult result = indexDirectory(directory, options_, place, path, runStart_);
+    keepRows(result, path, rows);
     if (!record(result, path))
         return false;
     if (!result.subdirectories.empty() || !parent)
@@ -337,10 +353,13 @@ bool TreeWalk::listFirst(platform::DirectoryHandle directory, Node* parent, cons
     std::vector<std::string> subdirectories = listed.listing->subdirectories();
     if (subdirectories.empty() && parent) {
         std::string linksFrom;
-        const DirectoryPlace place = placeOf(path, true, directory, linksFrom);
+        DirectoryPlace place = placeOf(path, true, directory, linksFrom);
         if (!sumOnly_) {
+            ManifestRows rows;
+            place.manifestRows = manifest_ ? &rows : nullptr;
             DirectoryIndexResult result =
                 writeDirectoryIndex(directory, *listed.listing, options_, place, path, runStart_);
+            keepRows(result, path, rows);
             record(result, path);
         }
         const FolderTotal total = listed.listing->ownFiles();
@@ -444,7 +463,10 @@ std::optional<FolderTotal> TreeWalk::finishNode(Node& node, platform::DirectoryH
         std::string linksFrom;
         DirectoryPlace place = placeOf(path, node.parent != nullptr, node.handle, linksFrom);
         place.folderTotals = &below;
+        ManifestRows rows(!node.parent);
+        place.manifestRows = manifest_ ? &rows : nullptr;
         DirectoryIndexResult result = writeDirectoryIndex(node.handle, *listing, options_, place, path, runStart_);
+        keepRows(result, path, rows);
         if (!node.parent && result.outcome == IndexOutcome::Failed) {
             count(result, path);
             topFailure_ = std::move(result.message);
@@ -614,6 +636,8 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     budget_ = limit > reserved ? std::max<std::size_t>((limit - reserved) / 2, 2) : 2;
     topIdentity_ = options_.oneFileSystem ? top.identityWithMount() : top.identity();
     visited_.insert(topIdentity_);
+    if (options_.treeIndex)
+        manifest_ = std::make_unique<TreeManifest>();
     if (!startDirectory(std::move(top), nullptr, "")) {
         setReason(reason, options_.folderTotals ? topFailure_ : problems_.front().text);
         return false;
@@ -635,6 +659,10 @@ bool TreeWalk::run(std::string* reason, RunReport& report)
     sorted(problems_, report.problems);
     sorted(notes_, report.notes);
     sorted(stale_, report.stale);
+    if (manifest_) {
+        manifest_->arrange();
+        writeTreeManifest(top_->handle, options_, *manifest_, report);
+    }
     report.counts = counts_;
     if (!topFailure_.empty()) {
         setReason(reason, topFailure_);

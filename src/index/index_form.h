@@ -16,6 +16,8 @@
 
 namespace quilldex {
 
+class ManifestRows;
+
 // Where the listed directory lies in the run: its path from the top of the
 // run, "/" for the top itself and "/docs/deep/" below it; and the directory
 // itself, whose files' titles are read, with the bounds a link read for a
@@ -47,6 +49,8 @@ struct DirectoryPlace {
     platform::LinkBoundary boundary;
     // With folder totals on: those of the subdirectories the run entered.
     const FolderTotals* folderTotals = nullptr;
+    // Where the rows listed go for the tree's manifest, if it is written.
+    ManifestRows* manifestRows = nullptr;
 };
 
 // The title of an entry's document, where titles are read and it has one.

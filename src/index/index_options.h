@@ -93,6 +93,11 @@ struct IndexOptions {
     // first breadcrumb; empty: the top directory's own name.
     std::string pageTitle;
 
+    // A recursive run of full pages writes the manifest of the whole tree
+    // at its top (tree_manifest.h), and every page gets a switch that
+    // searches it.
+    bool treeIndex = false;
+
     // The full page's README files, header, footer and style.
     SiteOptions site;
 

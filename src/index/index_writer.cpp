@@ -2,6 +2,7 @@
 #include "index/index_writer.h"
 
 #include "index/document_title.h"
+#include "index/tree_manifest.h"
 #include "version.h"
 
 namespace quilldex {
@@ -22,6 +23,8 @@ std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& optio
     // Filled only when titles are read; the title found points into it.
     TitleBuffer titleBuffer;
     while (listing.next(entry)) {
+        if (place.manifestRows && place.manifestRows->leavesOut(entry.name))
+            continue;
         EntryTitle title;
         // A directory has no title to read, so it is spared the open call.
         if (options.readTitles && !entry.isDirectory && place.directory != nullptr)
@@ -33,6 +36,8 @@ std::size_t writeIndex(platform::OutputStream& stream, const IndexOptions& optio
                 total = &found->second;
         }
         form->writeRow(stream, entry, options, title, total);
+        if (place.manifestRows)
+            place.manifestRows->add(entry, title);
         ++rows;
         // The way up is a row but not part of what the directory holds.
         if (entry.name == "..")

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "index/tree_manifest.h"
 #include "version.h"
 
 namespace quilldex {
@@ -102,6 +103,13 @@ bool writtenByThisProgram(OutputForm form, std::uint64_t size, std::string_view 
         return start.starts_with(kJsonStart);
     }
     return false;
+}
+
+bool treeManifestWrittenByThisProgram(std::string_view start)
+{
+    if (start.starts_with(kTreeScriptStart))
+        start.remove_prefix(kTreeScriptStart.size());
+    return start.starts_with(kJsonStart);
 }
 
 }  // namespace quilldex

@@ -28,4 +28,9 @@ inline constexpr std::size_t kOwnFileEndBytes = 4096;
 // Anything else is another's, and kept.
 bool writtenByThisProgram(OutputForm form, std::uint64_t size, std::string_view start, std::string_view end);
 
+// Whether a file at a tree manifest's name is one this program wrote: the
+// JSON form starts with the generator member as the JSON listing does, the
+// script form with the same after its call's opening.
+bool treeManifestWrittenByThisProgram(std::string_view start);
+
 }  // namespace quilldex

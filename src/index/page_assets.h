@@ -20,4 +20,9 @@ extern const std::string_view kPageScript;
 // sorts directory rows by the total in their data-size among the files.
 std::string_view pageScript(bool folderTotals);
 
+// With a tree manifest: a switch beside the filter that makes it search the
+// whole tree. Inlined in a script element whose data-tree names the
+// manifest's script file relative to the page.
+extern const std::string_view kTreeSearchScript;
+
 }  // namespace quilldex

@@ -151,7 +151,16 @@ public:
         extras_->writeBelowTable(stream);
         stream.write("</main>\n<script>");
         stream.write(pageScript(options.folderTotals));
-        stream.write("</script>\n<footer>\n<p>");
+        stream.write("</script>\n");
+        if (options.treeIndex) {
+            stream.write("<script data-tree=\"");
+            for (std::size_t level = 0; level < levels_.size(); ++level)
+                stream.write("../");
+            stream.write("index.tree.js\">");
+            stream.write(kTreeSearchScript);
+            stream.write("</script>\n");
+        }
+        stream.write("<footer>\n<p>");
         writeCount(stream, totals.directories, "directory", "directories");
         stream.write(", ");
         writeCount(stream, totals.files, "file", "files");

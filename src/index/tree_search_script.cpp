@@ -1,0 +1,69 @@
+#include "index/page_assets.h"
+
+namespace quilldex {
+
+// The page's script (page_script.cpp) has put the filter box and its status
+// before the table; this one adds a "whole tree" switch after the box. Only
+// once it is switched on is the manifest loaded, by a script element whose
+// source the page names in data-tree (a page on file:// cannot fetch). The
+// manifest calls quilldexTree() with its columns, which are turned into
+// arrays once: each entry's directory number from the directories' counts,
+// and every name (and title) in lower case. A search then tests every entry
+// and builds rows for the first 200 matches only, in a table of their own
+// that stands in for the page's while the search is on. Links go up to the
+// top and down again, each name percent-encoded from its UTF-8 bytes (or
+// its bytes as the manifest gives them, for one that is not UTF-8) as the
+// page encodes its own links.
+const std::string_view kTreeSearchScript =
+    "(()=>{"
+    "const src=document.currentScript.dataset.tree,up=src.slice(0,-13),L=200,"
+    "t=document.querySelector('main>table'),note=t.previousElementSibling,f=note.previousElementSibling,old=f.oninput,"
+    "box=document.createElement('label'),on=document.createElement('input'),res=document.createElement('table'),"
+    "enc=new TextEncoder(),make=(k,x)=>{const e=document.createElement(k);e.append(x);return e};"
+    "res.createTHead().insertRow().append(...['Name','Folder','Size','Date'].map(s=>{const h=make('th',s);h.scope='col';return h}));"
+    "const body=res.createTBody();"
+    "res.hidden=true;res.setAttribute('aria-label','Matches in the whole tree');"
+    "res.style.setProperty('--columns','minmax(0,1fr) minmax(0,1fr) 6.5em 6.75em');"
+    "on.type='checkbox';on.style.width='auto';box.append(on,' Search the whole tree');"
+    "f.after(box);t.after(res);"
+    "let d=null,loading=false;"
+    "const link=(s,h)=>{let o='';const b=h==null?enc.encode(s):Uint8Array.from(h.match(/../g),x=>parseInt(x,16));"
+    "for(const c of b)o+=(c>=48&&c<=57)||(c>=65&&c<=90)||(c>=97&&c<=122)||c==45||c==46||c==95||c==126?"
+    "String.fromCharCode(c):'%'+(c<16?'0':'')+c.toString(16).toUpperCase();return o},"
+    "pairs=a=>{const m=new Map();for(let i=0;i<a.length;i+=2)m.set(a[i],a[i+1]);return m},"
+    "where=j=>{const c=[];for(let k=j;d.paths[k]==null;k=d.parents[k])c.push(k);"
+    "for(let i=c.length;i--;){const k=c[i],p=d.parents[k];d.paths[k]=d.paths[p]+d.dn[k]+'/';"
+    "d.hrefs[k]=d.hrefs[p]+link(d.dn[k],d.dbytes.get(k))+'/'}},"
+    "size=s=>{if(s<1024)return s+(s==1?' byte':' bytes');let e=0;while(s>=1024&&e<6){s/=1024;e++}"
+    "return s.toFixed(2)+' '+'KMGTPE'[e-1]+'iB'},"
+    "two=v=>(v<10?'0':'')+v,"
+    "prepare=x=>{const n=x.sizes.length,names=n?x.names.split('/'):[],low=new Array(n),dir=new Uint32Array(n),"
+    "titles=pairs(x.titles);let k=0;x.counts.forEach((c,j)=>{dir.fill(j,k,k+c);k+=c});"
+    "for(let i=0;i<n;i++)low[i]=names[i].toLowerCase();"
+    "for(const[i,s]of titles)low[i]+='\\0'+s.toLowerCase();"
+    "d={n,names,low,dir,titles,bytes:pairs(x.bytes),dn:x.directories.split('/'),dbytes:pairs(x.directoryBytes),"
+    "parents:x.parents,sizes:x.sizes,times:x.times,index:link(x.index),paths:['/'],hrefs:['']}},"
+    "row=i=>{const r=document.createElement('tr'),j=d.dir[i],s=d.sizes[i],dir=s<0,name=d.names[i],title=d.titles.get(i),"
+    "ms=Math.max(-8e15,Math.min(8e15,d.times[i]*1000)),w=new Date(ms),time=make('time',"
+    "w.getFullYear()+'-'+two(w.getMonth()+1)+'-'+two(w.getDate()));"
+    "where(j);time.dateTime=w.toISOString();"
+    "const a=make('a',(title||name)+(dir?'/':''));a.href=up+d.hrefs[j]+link(name,d.bytes.get(i))+(dir?'/'+d.index:'');"
+    "const c=make('td',a);if(title)c.append(' ',make('small',name));"
+    "const g=make('a',d.paths[j]);g.href=up+d.hrefs[j]+d.index;"
+    "const z=make('td',dir?'':size(s));if(!dir)z.title=s+(s==1?' byte':' bytes');"
+    "const p=make('td',g);p.style.textAlign='left';"
+    "r.append(c,p,z,make('td',time));if(dir)r.className='dir';return r},"
+    "search=()=>{const q=f.value.toLowerCase(),low=d.low,hits=[];"
+    "if(!q){res.hidden=true;t.hidden=false;old();note.textContent=d.n+' entries in the whole tree';return}"
+    "let m=0;for(let i=0;i<d.n;i++)if(low[i].includes(q)&&m++<L)hits.push(i);"
+    "body.replaceChildren(...hits.map(row));t.hidden=true;res.hidden=false;"
+    "note.textContent=m+' of '+d.n+' in the whole tree'+(m>L?', the first '+L+' shown':'')},"
+    "failed=()=>{loading=false;note.textContent='The whole tree could not be loaded from '+src},"
+    "load=()=>{if(loading)return;loading=true;note.textContent='Loading the whole tree\\u2026';window.quilldexTree=prepare;"
+    "const s=document.createElement('script');s.src=src;s.onerror=failed;"
+    "s.onload=()=>{if(!d)failed();else if(on.checked)search()};document.head.append(s)};"
+    "on.onchange=()=>{if(on.checked)d?search():load();else{res.hidden=true;t.hidden=false;old()}};"
+    "f.oninput=()=>on.checked&&d?search():old()"
+    "})()";
+
+}  // namespace quilldex
