@@ -592,6 +592,252 @@ class LargePages(BrowserTest):
         self.assertEqual(self.severe_console_messages(), [])
 
 
+def tree_manifest(top):
+    """index.tree.json as (path from the top as bytes, kind, size, time, title) rows."""
+    import json
+    with open(os.path.join(top, b"index.tree.json"), "rb") as f:
+        manifest = json.loads(f.read().decode("utf-8"))
+    def name_bytes(name):
+        if isinstance(name, dict):
+            return bytes.fromhex(name["name_bytes"])
+        return name.encode("utf-8")
+    paths = []
+    rows = set()
+    for directory in manifest["directories"]:
+        name = bytes.fromhex(directory["name_bytes"]) if "name_bytes" in directory else directory["name"].encode()
+        paths.append(b"" if directory["parent"] is None else paths[directory["parent"]] + name + b"/")
+        for entry in directory["entries"]:
+            path = paths[-1] + name_bytes(entry[0])
+            if len(entry) == 2:
+                rows.add((path, "directory", None, entry[1], None))
+            else:
+                rows.add((path, "file", entry[2], entry[1], entry[3] if len(entry) > 3 else None))
+    return manifest, rows
+
+
+def walked_tree(top, left_out):
+    """What the manifest should hold: every entry below `top` but the index
+    files and the names `left_out` accepts."""
+    rows = set()
+    for folder, directories, files in os.walk(top):
+        directories[:] = [d for d in directories if not left_out(d)]
+        relative = os.path.relpath(folder, top)
+        prefix = b"" if relative == b"." else relative + b"/"
+        for name in directories:
+            rows.add((prefix + name, "directory", None, int(os.stat(os.path.join(folder, name)).st_mtime), None))
+        for name in files:
+            if name == b"index.html" or (prefix == b"" and name.startswith(b"index.tree.")) or left_out(name):
+                continue
+            status = os.stat(os.path.join(folder, name))
+            rows.add((prefix + name, "file", status.st_size, int(status.st_mtime), None))
+    return rows
+
+
+class TreeSearch(BrowserTest):
+    """--tree-index: the manifest of the whole tree, and the switch on every
+    page that searches it, from file://."""
+
+    # Path from the top: what the file holds (each file its own marker).
+    FILES = {
+        "alpha/report one.txt": "one",
+        "alpha/beta/report two.txt": "two",
+        "gamma delta/report three.txt": "three",
+        "gamma delta/other.txt": "other",
+        "names/space report.txt": "space",
+        "names/hash#report.txt": "hash",
+        "names/percent%20report.txt": "percent",
+        "names/café report 日本.txt": "unicode",
+        "names/amp&report?.txt": "amp",
+    }
+    BAD_NAME = b"names/bad\xe9\xff report.txt"
+    LEFT_OUT = [".hidden report.txt", "alpha/excluded report.none"]
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.top = os.path.join(os.fsencode(cls.work), b"top")
+        for path, text in [*cls.FILES.items(), *((p, "left out") for p in cls.LEFT_OUT)]:
+            os.makedirs(os.path.dirname(os.path.join(cls.top, path.encode())), exist_ok=True)
+            write(os.path.join(cls.top, path.encode()), text.encode())
+        write(os.path.join(cls.top, cls.BAD_NAME), b"bad")
+        os.mkdir(os.path.join(cls.top, b"alpha", b"beta", b"report dir"))
+        cls.options = ["--page", "-r", "-l", "--no-hidden", "--exclude", "*.none", "-o", "index.html"]
+        run_cli(*cls.options, "--tree-index", cls.top)
+
+    def switch_on_and_search(self, page, query):
+        """Opens `page`, types `query`, switches the whole tree on and waits
+        for its matches: the matches' names, folders and links, and the
+        milliseconds from the switch to the matches shown."""
+        self.open(os.fsdecode(page))
+        self.driver.set_script_timeout(120)
+        elapsed = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1], f = document.querySelector('input[type=search]');
+            f.value = arguments[0]; f.dispatchEvent(new Event('input'));
+            const on = document.querySelector('label input[type=checkbox]'), start = performance.now();
+            on.click();
+            const wait = () => /whole tree/.test(document.querySelector('[role=status]').textContent) &&
+                !/Loading/.test(document.querySelector('[role=status]').textContent)
+                ? requestAnimationFrame(() => done(performance.now() - start)) : setTimeout(wait, 5);
+            wait();""", query)
+        rows = self.driver.execute_script("""
+            return [...document.querySelectorAll('table[aria-label] tbody tr')].map(r =>
+                [r.cells[0].querySelector('a').textContent, r.cells[1].textContent,
+                 r.cells[0].querySelector('a').href, r.cells[1].querySelector('a').href])""")
+        return rows, elapsed
+
+    def test_depth_two_finds_entries_in_three_folders_and_each_link_opens_its_file(self):
+        page = os.path.join(self.top, b"alpha", b"beta", b"index.html")
+        rows, _ = self.switch_on_and_search(page, "REPORT")
+        found = {name: folder for name, folder, _, _ in rows}
+        expected = {"report one.txt": "/alpha/", "report two.txt": "/alpha/beta/",
+                    "report three.txt": "/gamma delta/", "report dir/": "/alpha/beta/",
+                    "space report.txt": "/names/", "hash#report.txt": "/names/",
+                    "percent%20report.txt": "/names/", "café report 日本.txt": "/names/",
+                    "amp&report?.txt": "/names/", "bad\ufffd\ufffd report.txt": "/names/"}
+        self.assertEqual(found, expected)
+        self.assertEqual(self.status(), "10 of 15 in the whole tree")
+        # Every link opens the file the name stands for, or the index of the
+        # directory; every folder link the index of its folder.
+        contents = {name.rsplit("/", 1)[1]: text for name, text in self.FILES.items()}
+        contents["bad\ufffd\ufffd report.txt"] = "bad"
+        for name, folder, href, folder_href in rows:
+            with self.subTest(name=name):
+                self.driver.get(href)
+                if name.endswith("/"):
+                    self.assertEqual(self.driver.find_element("css selector", "h1").text,
+                                     "Index of top / alpha / beta / report dir")
+                else:
+                    self.assertEqual(self.driver.find_element("tag name", "body").text, contents[name])
+                self.driver.get(folder_href)
+                heading = " / ".join(["Index of top", *folder.strip("/").split("/")]).rstrip(" /")
+                self.assertEqual(self.driver.find_element("css selector", "h1").text, heading)
+
+    def test_switch_off_shows_the_page_again_and_no_script_no_switch(self):
+        page = os.path.join(self.top, b"names", b"index.html")
+        rows, _ = self.switch_on_and_search(page, "report")
+        self.assertEqual(len(rows), 10)
+        self.driver.find_element("css selector", "label input[type=checkbox]").click()
+        self.assertEqual(self.status(), "6 of 6 shown")
+        self.assertTrue(self.driver.find_element("css selector", "main>table").is_displayed())
+        self.assertEqual(self.driver.find_element("css selector", "label").text, "Search the whole tree")
+        self.assertEqual(self.severe_console_messages(), [])
+        driver, profile = chromium(scripts=False)
+        try:
+            driver.get("file://" + os.fsdecode(page))
+            self.assertEqual(driver.find_elements("css selector", "input, label"), [])
+            self.assertEqual([s.get_attribute("src") for s in driver.find_elements("css selector", "script[src]")],
+                             [])
+        finally:
+            driver.quit()
+            shutil.rmtree(profile, ignore_errors=True)
+
+    def test_manifest_holds_exactly_the_listed_entries(self):
+        manifest, rows = tree_manifest(self.top)
+        self.assertTrue(manifest["generator"].startswith("QUILLDEX "))
+        self.assertEqual(manifest["index"], "index.html")
+        left_out = lambda name: name.startswith(b".") or name.endswith(b".none")
+        self.assertEqual(rows, walked_tree(self.top, left_out))
+        self.assertLess(os.path.getsize(os.path.join(self.top, b"index.tree.js")),
+                        os.path.getsize(os.path.join(self.top, b"index.tree.json")))
+
+    def test_pages_differ_from_a_run_without_only_by_the_switch_script(self):
+        copy = os.path.join(os.fsencode(self.work), b"without", b"top")
+        shutil.copytree(self.top, copy, symlinks=True)
+        for name in [b"index.tree.json", b"index.tree.js"]:
+            os.remove(os.path.join(copy, name))
+        # Shown on the rows that lead up to it.
+        top_time = os.stat(self.top).st_mtime_ns
+        os.utime(copy, ns=(top_time, top_time))
+        run_cli(*self.options, copy)
+        for page in index_files(self.top):
+            with self.subTest(page=page):
+                with open(page, "rb") as f:
+                    with_switch = f.read()
+                with open(os.path.join(copy, os.path.relpath(page, self.top)), "rb") as f:
+                    without = f.read()
+                depth = os.path.relpath(page, self.top).count(b"/")
+                script = re.search(rb'<script data-tree="((?:\.\./)*)index\.tree\.js">.*?</script>\r\n',
+                                   with_switch, re.S)
+                self.assertEqual(script.group(1), b"../" * depth)
+                self.assertEqual(with_switch.replace(script.group(0), b""), without)
+                self.assertNotIn(b"index.tree.", without)
+
+    def test_second_run_writes_nothing_check_lists_what_changed_and_foreign_files_stay(self):
+        top = os.path.join(os.fsencode(self.work), b"again")
+        os.makedirs(os.path.join(top, b"sub"))
+        write(os.path.join(top, b"sub", b"a.txt"), b"a")
+        options = ["--page", "-r", "-o", "index.html", "--tree-index"]
+        run_cli(*options, top)
+        manifest_files = [os.path.join(top, b"index.tree.json"), os.path.join(top, b"index.tree.js")]
+        before = [(os.stat(p).st_ino, os.stat(p).st_mtime_ns) for p in manifest_files]
+        time.sleep(0.01)
+        run_cli(*options, top)
+        self.assertEqual([(os.stat(p).st_ino, os.stat(p).st_mtime_ns) for p in manifest_files], before)
+        self.assertEqual(run_cli(*options, "--check", top).stdout, "")
+        write(os.path.join(top, b"sub", b"b.txt"), b"b")
+        checked = run_cli(*options, "--check", top, check=False)
+        self.assertEqual(checked.returncode, 1)
+        self.assertEqual(checked.stdout.splitlines()[-2:],
+                         [os.fsdecode(p) for p in manifest_files])
+        for path in manifest_files:
+            with self.subTest(path=path):
+                write(path, b'{"generator": "another program"}')
+                kept = run_cli(*options, top, check=False)
+                self.assertEqual(kept.returncode, 0)
+                self.assertIn("kept(%s): not written by this program" % os.fsdecode(os.path.basename(path)),
+                              kept.stderr)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), b'{"generator": "another program"}')
+                run_cli(*options, "--force", top)
+                with open(path, "rb") as f:
+                    self.assertIn(b'{"generator": "QUILLDEX ', f.read(100))
+
+    def test_100000_entries_load_and_answer_keystrokes_quickly(self):
+        top = os.path.join(os.fsencode(self.work), b"big")
+        for folder in range(100):
+            path = os.path.join(top, b"folder-%03d" % folder)
+            os.makedirs(path)
+            for number in range(999):
+                write(os.path.join(path, b"file-%03d-%03d.txt" % (folder, number)))
+        run_cli("--page", "-r", "-l", "-o", "index.html", "--tree-index", top)
+        rows, loaded = self.switch_on_and_search(os.path.join(top, b"folder-050", b"index.html"), "file-07")
+        self.assertEqual(self.status(), "9990 of 100000 in the whole tree, the first 200 shown")
+        self.assertEqual(rows[0][:2], ["file-070-000.txt", "/folder-070/"])
+        self.assertEqual(len(rows), 200)
+        keystrokes = []
+        for query in ["file-07", "file-070", "file-070-9", "file-070-99", "-07"]:
+            keystrokes.append(self.driver.execute_async_script("""
+                const done = arguments[arguments.length - 1], start = performance.now(),
+                      f = document.querySelector('input[type=search]');
+                f.value = arguments[0]; f.dispatchEvent(new Event('input'));
+                document.body.offsetHeight;
+                requestAnimationFrame(() => setTimeout(() => done(performance.now() - start), 0));""", query))
+        # file-07x-*, file-*-07x less those counted twice, and folder-07x.
+        self.assertEqual(self.status(), "10900 of 100000 in the whole tree, the first 200 shown")
+        print("\n100,000 entries in the whole tree: loaded with first matches in %.0f ms; keystrokes %s ms"
+              % (loaded, ", ".join("%.0f" % k for k in keystrokes)), file=sys.stderr)
+        self.assertLess(loaded, 5000)
+        self.assertLess(max(keystrokes), 1000)
+        self.assertEqual(self.severe_console_messages(), [])
+
+    def test_pages_with_the_switch_on_are_valid_and_accessible(self):
+        page = os.path.join(self.top, b"names", b"index.html")
+        plain = os.path.join(self.work, "plain-tree.html")
+        shutil.copyfile(page, plain)
+        result = subprocess.run(["java", "-jar", ARGS.vnu, "--errors-only", "--format", "gnu", plain],
+                                capture_output=True, text=True, errors="replace")
+        self.assertEqual(result.returncode, 0, result.stderr + result.stdout)
+        self.switch_on_and_search(page, "report")
+        with open(ARGS.axe, encoding="utf-8") as f:
+            self.driver.execute_script(f.read())
+        result = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            axe.run(document, {runOnly: {type: 'rule', values: axe.getRules().map(rule => rule.ruleId)}})
+               .then(r => done(r.violations.map(v => [v.id, v.nodes.map(n => n.target.join(' '))])),
+                     e => done([['error', String(e)]]));""")
+        self.assertEqual(result, [])
+
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 THEME = os.path.join(ROOT, "docs", "theme-example.css")
 # Central European time with its summer time, so that offsets differ by date.
