@@ -36,10 +36,7 @@ public:
 
     // Whether the entry `name` is one of the manifest's own files, which
     // the top's page leaves out as it leaves out the index files.
-    bool leavesOut(std::string_view name) const
-    {
-        return atTop_ && (name == kTreeJsonName || name == kTreeScriptName);
-    }
+    bool leavesOut(std::string_view name) const { return atTop_ && (name == kTreeJsonName || name == kTreeScriptName); }
 
     // Takes a row the index lists ("." and ".." are no part of the tree).
     void add(const platform::DirectoryEntry& entry, EntryTitle title);

@@ -62,8 +62,8 @@ void writeFile(const platform::DirectoryHandle& top, const IndexOptions& options
 
 }  // namespace
 
-void writeTreeManifest(const platform::DirectoryHandle& top, const IndexOptions& options,
-                       const TreeManifest& manifest, RunReport& report)
+void writeTreeManifest(const platform::DirectoryHandle& top, const IndexOptions& options, const TreeManifest& manifest,
+                       RunReport& report)
 {
     writeFile(
         top, options, kTreeJsonName,

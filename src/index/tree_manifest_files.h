@@ -15,7 +15,7 @@ namespace quilldex {
 // Writes index.tree.json and index.tree.js into `top` from `manifest`
 // (arranged). Adds to `report` a problem for a file that could not be
 // written, a note for one kept, and for a check each one a run would write.
-void writeTreeManifest(const platform::DirectoryHandle& top, const IndexOptions& options,
-                       const TreeManifest& manifest, RunReport& report);
+void writeTreeManifest(const platform::DirectoryHandle& top, const IndexOptions& options, const TreeManifest& manifest,
+                       RunReport& report);
 
 }  // namespace quilldex
