@@ -31,8 +31,9 @@ extra="libgtest-dev mandoc dpkg-dev file
 	strace"
 # The microbenchmarks (Google Benchmark), a listing tool to time against,
 # strace for the system call counts, and FUSE (fusermount3) with its Python
-# binding for the network-like file system of bench/slow_fs.py.
-bench="libbenchmark-dev tree time strace fuse3 python3-fusepy"
+# binding for the network-like file system of bench/slow_fs.py; headless
+# Chromium through Selenium to time the search of a whole tree.
+bench="libbenchmark-dev tree time strace fuse3 python3-fusepy chromium chromium-driver python3-selenium"
 
 case $want in
 native) packages=$native ;;

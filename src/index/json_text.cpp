@@ -50,14 +50,18 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
-void appendJsonString(std::string& out, std::string_view bytes)
+namespace {
+
+// A string's text, each byte that is not part of well-formed UTF-8 written
+// by `badByte`.
+template <typename BadByte>
+void appendStringText(std::string& out, std::string_view bytes, BadByte&& badByte)
 {
-    out.push_back('"');
     while (!bytes.empty()) {
         const std::size_t length = sequenceLength(bytes);
         const auto c = static_cast<unsigned char>(bytes.front());
         if (length == 0) {
-            out.append("\xEF\xBF\xBD");
+            badByte(c);
             bytes.remove_prefix(1);
             continue;
         }
@@ -73,7 +77,24 @@ void appendJsonString(std::string& out, std::string_view bytes)
         }
         bytes.remove_prefix(length);
     }
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view bytes)
+{
     out.push_back('"');
+    appendStringText(out, bytes, [&](unsigned char) { out.append("\xEF\xBF\xBD"); });
+    out.push_back('"');
+}
+
+void appendScriptStringText(std::string& out, std::string_view bytes)
+{
+    appendStringText(out, bytes, [&](unsigned char byte) {
+        out.append("\\udc");
+        out.push_back(kHex[byte >> 4]);
+        out.push_back(kHex[byte & 0x0F]);
+    });
 }
 
 void appendHex(std::string& out, std::string_view bytes)

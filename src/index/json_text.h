@@ -18,6 +18,13 @@ bool isValidUtf8(std::string_view bytes);
 // control characters are escaped.
 void appendJsonString(std::string& out, std::string_view bytes);
 
+// Appends `bytes` to `out` as the text of a script's string literal,
+// without its quotes: as appendJsonString, but each byte that is not part
+// of well-formed UTF-8 becomes the lone surrogate U+DC00 plus the byte
+// ("\udce9" for 0xE9), which no UTF-8 name holds, so that a script can
+// tell the bytes again.
+void appendScriptStringText(std::string& out, std::string_view bytes);
+
 // Appends every byte of `bytes` as two lower-case hex digits.
 void appendHex(std::string& out, std::string_view bytes);
 

@@ -1,19 +1,21 @@
 // The JSON form (index.tree.json), documented in the manual page:
 //   {"generator": "QUILLDEX 1.0.7", "index": "index.html", "directories": [
-//   {"parent": null, "name": "", "entries": [["docs", 988203909], ["a.txt", 988203909, 500]]},
-//   {"parent": 0, "name": "docs", "entries": [["b.html", 988203909, 20, "Its title"]]}
+//   {"parent": null, "name": "", "entries": [["docs",988203909],["a.txt",988203909,500]]},
+//   {"parent": 0, "name": "docs", "entries": [["b.html",988203909,20,"Its title"]]}
 //   ]}
 // A directory's entries are [name, modified] for a directory and [name,
 // modified, size] or [name, modified, size, title] for a file; times in
 // seconds since 1970 UTC. A name that is not UTF-8 is an object instead:
-// {"name": "with U+FFFD", "name_bytes": "hex"}; a directory's such name
-// has "name_bytes" beside "name".
+// {"name":"with U+FFFD","name_bytes":"hex"}; a directory's such name has
+// "name_bytes" beside "name". Entries are written without spaces: they
+// are most of the file.
 //
 // The script form holds the same in columns, which a page turns into
 // arrays at once: directories' parents, their names joined by '/' (which
 // no name holds), each directory's count of entries, the entries' names
 // joined by '/', their sizes (-1 for a directory) and times, and the
-// titles and the bytes of names that are not UTF-8 as [number, text] pairs.
+// titles as [number, title] pairs. A byte of a name that is not UTF-8 is
+// the lone surrogate U+DC00 plus the byte.
 #include "index/tree_manifest.h"
 
 #include <algorithm>
@@ -66,15 +68,6 @@ void appendNumber(std::string& out, Number value)
     out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
-// A JSON string's text without its quotes.
-void appendJsonText(std::string& out, std::string_view bytes)
-{
-    const std::size_t start = out.size();
-    appendJsonString(out, bytes);
-    out.erase(start, 1);
-    out.pop_back();
-}
-
 // Writes `out` to the stream once it has grown, so that memory stays small.
 void flushLarge(platform::OutputStream& stream, std::string& out)
 {
@@ -103,6 +96,9 @@ void ManifestRows::add(const platform::DirectoryEntry& entry, EntryTitle title)
 
 void TreeManifest::add(std::string path, ManifestRows rows)
 {
+    // Kept to the end of the run: no room left over from growing.
+    rows.text_.shrink_to_fit();
+    rows.rows_.shrink_to_fit();
     const std::lock_guard guard(lock_);
     directories_.push_back({std::move(path), std::move(rows), -1});
 }
@@ -171,23 +167,23 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
         for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
             const ManifestRows::Row& row = rows.rows_[i];
             const std::string_view entryName = std::string_view(rows.text_).substr(start, row.nameEnd - start);
-            out.append(i == 0 ? "[" : ", [");
+            out.append(i == 0 ? "[" : ",[");
             if (isValidUtf8(entryName)) {
                 appendJsonString(out, entryName);
             } else {
-                out.append("{\"name\": ");
+                out.append("{\"name\":");
                 appendJsonString(out, entryName);
-                out.append(", \"name_bytes\": \"");
+                out.append(",\"name_bytes\":\"");
                 appendHex(out, entryName);
                 out.append("\"}");
             }
-            out.append(", ");
+            out.push_back(',');
             appendNumber(out, row.time);
             if (row.size != ManifestRows::kDirectorySize) {
-                out.append(", ");
+                out.push_back(',');
                 appendNumber(out, row.size);
                 if (row.titleEnd > row.nameEnd) {
-                    out.append(", ");
+                    out.push_back(',');
                     appendJsonString(out, std::string_view(rows.text_).substr(row.nameEnd, row.titleEnd - row.nameEnd));
                 }
             }
@@ -222,30 +218,17 @@ void TreeManifest::writeScript(platform::OutputStream& stream, std::string_view 
         each(number);
         out.push_back(']');
     };
-    // The texts of every directory or row, joined by '/'; the bytes of
-    // those that are not UTF-8 are kept aside.
-    std::string badNames;
+    // The names of every directory or row, joined by '/'.
     const auto joined = [&](std::string_view key, auto&& each) {
         out.append(",\n\"");
         out.append(key);
         out.append("\": \"");
         bool first = true;
-        std::size_t number = 0;
-        badNames.clear();
         each([&](std::string_view name) {
             if (!first)
                 out.push_back('/');
             first = false;
-            appendJsonText(out, name);
-            if (!isValidUtf8(name)) {
-                if (!badNames.empty())
-                    badNames.push_back(',');
-                appendNumber(badNames, number);
-                badNames.append(",\"");
-                appendHex(badNames, name);
-                badNames.push_back('"');
-            }
-            ++number;
+            appendScriptStringText(out, name);
             flushLarge(stream, out);
         });
         out.push_back('"');
@@ -271,7 +254,6 @@ void TreeManifest::writeScript(platform::OutputStream& stream, std::string_view 
         for (const Directory& directory : directories_)
             name(platform::toUtf8(nameOf(directory)));
     });
-    pairs("directoryBytes", badNames);
     column("counts", [&](auto&& number) {
         for (const Directory& directory : directories_)
             number(directory.rows.rows_.size());
@@ -285,7 +267,6 @@ void TreeManifest::writeScript(platform::OutputStream& stream, std::string_view 
             }
         }
     });
-    pairs("bytes", badNames);
     column("sizes", [&](auto&& number) {
         eachRow([&](const ManifestRows&, const ManifestRows::Row& row) {
             if (row.size == ManifestRows::kDirectorySize)

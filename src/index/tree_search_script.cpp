@@ -11,9 +11,9 @@ namespace quilldex {
 // and every name (and title) in lower case. A search then tests every entry
 // and builds rows for the first 200 matches only, in a table of their own
 // that stands in for the page's while the search is on. Links go up to the
-// top and down again, each name percent-encoded from its UTF-8 bytes (or
-// its bytes as the manifest gives them, for one that is not UTF-8) as the
-// page encodes its own links.
+// top and down again, each name percent-encoded from its UTF-8 bytes as the
+// page encodes its own links; a lone surrogate U+DC80 to U+DCFF in a name
+// stands for a byte that is not UTF-8 (shown as U+FFFD, linked as itself).
 const std::string_view kTreeSearchScript =
     "(()=>{"
     "const src=document.currentScript.dataset.tree,up=src.slice(0,-13),L=200,"
@@ -28,29 +28,30 @@ const std::string_view kTreeSearchScript =
     "on.type='checkbox';on.style.width='auto';box.append(on,' Search the whole tree');"
     "f.after(box);t.after(res);"
     "let d=null,loading=false;"
-    "const link=(s,h)=>{let o='';const b=h==null?enc.encode(s):Uint8Array.from(h.match(/../g),x=>parseInt(x,16));"
-    "for(const c of b)o+=(c>=48&&c<=57)||(c>=65&&c<=90)||(c>=97&&c<=122)||c==45||c==46||c==95||c==126?"
-    "String.fromCharCode(c):'%'+(c<16?'0':'')+c.toString(16).toUpperCase();return o},"
+    "const bad=/[\\udc80-\\udcff]/gu,shown=s=>s.replace(bad,'\\ufffd'),"
+    "link=s=>{let o='';for(const h of s){const u=h.charCodeAt(0);for(const c of "
+    "u>>7==0x1b9&&h.length==1?[u&255]:enc.encode(h))"
+    "o+=(c>=48&&c<=57)||(c>=65&&c<=90)||(c>=97&&c<=122)||c==45||c==46||c==95||c==126?"
+    "String.fromCharCode(c):'%'+(c<16?'0':'')+c.toString(16).toUpperCase()}return o},"
     "pairs=a=>{const m=new Map();for(let i=0;i<a.length;i+=2)m.set(a[i],a[i+1]);return m},"
     "where=j=>{const c=[];for(let k=j;d.paths[k]==null;k=d.parents[k])c.push(k);"
-    "for(let i=c.length;i--;){const k=c[i],p=d.parents[k];d.paths[k]=d.paths[p]+d.dn[k]+'/';"
-    "d.hrefs[k]=d.hrefs[p]+link(d.dn[k],d.dbytes.get(k))+'/'}},"
+    "for(let i=c.length;i--;){const k=c[i],p=d.parents[k];d.paths[k]=d.paths[p]+shown(d.dn[k])+'/';"
+    "d.hrefs[k]=d.hrefs[p]+link(d.dn[k])+'/'}},"
     "size=s=>{if(s<1024)return s+(s==1?' byte':' bytes');let e=0;while(s>=1024&&e<6){s/=1024;e++}"
     "return s.toFixed(2)+' '+'KMGTPE'[e-1]+'iB'},"
     "two=v=>(v<10?'0':'')+v,"
-    "prepare=x=>{const n=x.sizes.length,names=n?x.names.split('/'):[],low=new Array(n),dir=new Uint32Array(n),"
-    "titles=pairs(x.titles);let k=0;x.counts.forEach((c,j)=>{dir.fill(j,k,k+c);k+=c});"
-    "for(let i=0;i<n;i++)low[i]=names[i].toLowerCase();"
+    "prepare=x=>{const n=x.sizes.length,names=n?x.names.split('/'):[],low=n?shown(x.names).toLowerCase().split('/'):[],"
+    "dir=new Uint32Array(n),titles=pairs(x.titles);let k=0;x.counts.forEach((c,j)=>{dir.fill(j,k,k+c);k+=c});"
     "for(const[i,s]of titles)low[i]+='\\0'+s.toLowerCase();"
-    "d={n,names,low,dir,titles,bytes:pairs(x.bytes),dn:x.directories.split('/'),dbytes:pairs(x.directoryBytes),"
+    "d={n,names,low,dir,titles,dn:x.directories.split('/'),"
     "parents:x.parents,sizes:x.sizes,times:x.times,index:link(x.index),paths:['/'],hrefs:['']}},"
     "row=i=>{const "
     "r=document.createElement('tr'),j=d.dir[i],s=d.sizes[i],dir=s<0,name=d.names[i],title=d.titles.get(i),"
     "ms=Math.max(-8e15,Math.min(8e15,d.times[i]*1000)),w=new Date(ms),time=make('time',"
     "w.getFullYear()+'-'+two(w.getMonth()+1)+'-'+two(w.getDate()));"
     "where(j);time.dateTime=w.toISOString();"
-    "const a=make('a',(title||name)+(dir?'/':''));a.href=up+d.hrefs[j]+link(name,d.bytes.get(i))+(dir?'/'+d.index:'');"
-    "const c=make('td',a);if(title)c.append(' ',make('small',name));"
+    "const a=make('a',(title||shown(name))+(dir?'/':''));a.href=up+d.hrefs[j]+link(name)+(dir?'/'+d.index:'');"
+    "const c=make('td',a);if(title)c.append(' ',make('small',shown(name)));"
     "const g=make('a',d.paths[j]);g.href=up+d.hrefs[j]+d.index;"
     "const z=make('td',dir?'':size(s));if(!dir)z.title=s+(s==1?' byte':' bytes');"
     "const p=make('td',g);p.style.textAlign='left';"

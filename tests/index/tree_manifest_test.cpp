@@ -84,45 +84,46 @@ TEST(TreeManifest, PathsAreNumberedInTheWalksOrderAndNamesKeptWhole)
           {"a b", {{"t.html", false, 5, 7, "T &amp; t"}}},
           {"a", {{"b", true, 0, 4, ""}, {".", true, 0, 4, ""}}}},
          kJsonStart + ", \"directories\": [\r\n"
-                      "{\"parent\": null, \"name\": \"\", \"entries\": [[\"a\", 1], [\"a b\", 2], [\"B\", 3]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"a\", \"entries\": [[\"b\", 4]]},\r\n"
-                      "{\"parent\": 1, \"name\": \"b\", \"entries\": [[\"x.txt\", 100, 3]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"a b\", \"entries\": [[\"t.html\", 7, 5, \"T & t\"]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"B\", \"entries\": [[\"l\\u000af\", 0, 0]]}\r\n"
+                      "{\"parent\": null, \"name\": \"\", \"entries\": [[\"a\",1],[\"a b\",2],[\"B\",3]]},\r\n"
+                      "{\"parent\": 0, \"name\": \"a\", \"entries\": [[\"b\",4]]},\r\n"
+                      "{\"parent\": 1, \"name\": \"b\", \"entries\": [[\"x.txt\",100,3]]},\r\n"
+                      "{\"parent\": 0, \"name\": \"a b\", \"entries\": [[\"t.html\",7,5,\"T & t\"]]},\r\n"
+                      "{\"parent\": 0, \"name\": \"B\", \"entries\": [[\"l\\u000af\",0,0]]}\r\n"
                       "]}\r\n",
          kScriptStart + ",\r\n"
                         "\"parents\": [-1,0,1,0,0],\r\n"
                         "\"directories\": \"/a/b/a b/B\",\r\n"
-                        "\"directoryBytes\": [],\r\n"
                         "\"counts\": [3,1,1,1,1],\r\n"
                         "\"names\": \"a/a b/B/b/x.txt/t.html/l\\u000af\",\r\n"
-                        "\"bytes\": [],\r\n"
                         "\"sizes\": [-1,-1,-1,-1,3,5,0],\r\n"
                         "\"times\": [1,2,3,4,100,7,0],\r\n"
                         "\"titles\": [5,\"T & t\"]});\r\n"},
         {"an empty tree",
          {{".", {}}},
          kJsonStart + ", \"directories\": [\r\n{\"parent\": null, \"name\": \"\", \"entries\": []}\r\n]}\r\n",
-         kScriptStart + ",\r\n\"parents\": [-1],\r\n\"directories\": \"\",\r\n\"directoryBytes\": [],\r\n"
-                        "\"counts\": [0],\r\n\"names\": \"\",\r\n\"bytes\": [],\r\n\"sizes\": [],\r\n"
-                        "\"times\": [],\r\n\"titles\": []});\r\n"},
+         kScriptStart + ",\r\n\"parents\": [-1],\r\n\"directories\": \"\",\r\n\"counts\": [0],\r\n"
+                        "\"names\": \"\",\r\n\"sizes\": [],\r\n\"times\": [],\r\n\"titles\": []});\r\n"},
     };
     // Bytes that are no UTF-8 stay bytes on POSIX; on Windows a name is
     // code-page text, which is always converted.
     if (platform::toUtf8("\xE9") == "\xE9")
-        cases.push_back(
-            {"names that are not UTF-8, and a directory whose parent never came (added empty)",
-             {{"x/q\xFF", {{"b\xE9" "d", false, 1, 5, ""}}}, {".", {{"x", true, 0, 9, ""}}}},
-             kJsonStart + ", \"directories\": [\r\n"
-                          "{\"parent\": null, \"name\": \"\", \"entries\": [[\"x\", 9]]},\r\n"
-                          "{\"parent\": 0, \"name\": \"x\", \"entries\": []},\r\n"
-                          "{\"parent\": 1, \"name\": \"q\xEF\xBF\xBD\", \"name_bytes\": \"71ff\", \"entries\": "
-                          "[[{\"name\": \"b\xEF\xBF\xBD" "d\", \"name_bytes\": \"62e964\"}, 5, 1]]}\r\n"
-                          "]}\r\n",
-             kScriptStart + ",\r\n\"parents\": [-1,0,1],\r\n\"directories\": \"/x/q\xEF\xBF\xBD\",\r\n"
-                            "\"directoryBytes\": [2,\"71ff\"],\r\n\"counts\": [1,0,1],\r\n"
-                            "\"names\": \"x/b\xEF\xBF\xBD" "d\",\r\n\"bytes\": [1,\"62e964\"],\r\n"
-                            "\"sizes\": [-1,1],\r\n\"times\": [9,5],\r\n\"titles\": []});\r\n"});
+        cases.push_back({"names that are not UTF-8, and a directory whose parent never came (added empty)",
+                         {{"x/q\xFF",
+                           {{"b\xE9"
+                             "d",
+                             false, 1, 5, ""}}},
+                          {".", {{"x", true, 0, 9, ""}}}},
+                         kJsonStart +
+                             ", \"directories\": [\r\n"
+                             "{\"parent\": null, \"name\": \"\", \"entries\": [[\"x\",9]]},\r\n"
+                             "{\"parent\": 0, \"name\": \"x\", \"entries\": []},\r\n"
+                             "{\"parent\": 1, \"name\": \"q\xEF\xBF\xBD\", \"name_bytes\": \"71ff\", \"entries\": "
+                             "[[{\"name\":\"b\xEF\xBF\xBD"
+                             "d\",\"name_bytes\":\"62e964\"},5,1]]}\r\n"
+                             "]}\r\n",
+                         kScriptStart + ",\r\n\"parents\": [-1,0,1],\r\n\"directories\": \"/x/q\\udcff\",\r\n"
+                                        "\"counts\": [1,0,1],\r\n\"names\": \"x/b\\udce9d\",\r\n"
+                                        "\"sizes\": [-1,1],\r\n\"times\": [9,5],\r\n\"titles\": []});\r\n"});
     for (const ManifestCase& test : cases) {
         SCOPED_TRACE(test.label);
         const auto [json, script] = written(test.added);
@@ -185,8 +186,8 @@ TEST(TreeManifest, ARunWritesTheSameFilesWithOneJobOrManyAndAgainNothing)
     }
     EXPECT_EQ(runs[0], runs[1]);
     EXPECT_EQ(runs[0], runs[2]);
-    EXPECT_NE(runs[0].find("[\"index.tree.json.txt\", "), std::string::npos);
-    EXPECT_EQ(runs[0].find("[\"index.tree.js\", "), std::string::npos);
+    EXPECT_NE(runs[0].find("[\"index.tree.json.txt\","), std::string::npos);
+    EXPECT_EQ(runs[0].find("[\"index.tree.js\","), std::string::npos);
     EXPECT_EQ(readFile(tree.path("top/index.html")).find(">index.tree.js<"), std::string::npos);
 
     // A check finds nothing to do; a directory at a manifest's name is a
