@@ -1,6 +1,8 @@
 // Writes the benchmark data sets into a directory that must not exist yet:
 //   make_data flat DIR FILES            one directory of FILES files
 //   make_data tree DIR DIRS FILES       DIRS directories holding FILES files
+//   make_data utf8-tree DIR DIRS FILES  the same with names in UTF-8: each
+//                                       Latin-1 letter as its two bytes
 //   make_data wide DIR LEVELS FANOUT FILES
 //                                       FILES files in every directory and
 //                                       FANOUT subdirectories in each down to
@@ -26,6 +28,8 @@
 namespace {
 
 std::mt19937_64 generator(20010425);
+// Latin-1 letters in names as UTF-8 (two bytes each) rather than one byte.
+bool utf8Names = false;
 
 [[noreturn]] void die(const char* call, const std::string& path)
 {
@@ -60,8 +64,10 @@ std::string randomName(std::set<std::string>& taken)
                 name += static_cast<char>('A' + below(26));
             else if (kind < 19)
                 name += odd[below(sizeof odd - 1)];
+            else if (const auto letter = 0xC0 + below(0x30); utf8Names)  // Latin-1 letters
+                name += {static_cast<char>(0xC0 | letter >> 6), static_cast<char>(0x80 | (letter & 0x3F))};
             else
-                name += static_cast<char>(0xC0 + below(0x30));  // Latin-1 letters
+                name += static_cast<char>(letter);
         }
         name += extensions[below(std::size(extensions))];
         if (taken.insert(name).second)
@@ -221,15 +227,17 @@ int main(int argc, char** argv)
     const std::string kind = argc > 1 ? argv[1] : "";
     if (kind == "flat" && argc == 4)
         makeFlat(argv[2], number(argv[3]));
-    else if (kind == "tree" && argc == 5)
+    else if ((kind == "tree" || kind == "utf8-tree") && argc == 5) {
+        utf8Names = kind == "utf8-tree";
         makeTree(argv[2], number(argv[3]), number(argv[4]));
-    else if (kind == "wide" && argc == 6)
+    } else if (kind == "wide" && argc == 6)
         makeWide(argv[2], number(argv[3]), number(argv[4]), number(argv[5]));
     else if (kind == "titles" && argc == 4)
         makeTitles(argv[2], number(argv[3]));
     else {
         std::fprintf(stderr,
-                     "usage: make_data flat DIR FILES | tree DIR DIRS FILES | wide DIR LEVELS FANOUT FILES | "
+                     "usage: make_data flat DIR FILES | tree DIR DIRS FILES | utf8-tree DIR DIRS FILES | "
+                     "wide DIR LEVELS FANOUT FILES | "
                      "titles DIR FILES\n");
         return 2;
     }

@@ -8,13 +8,13 @@
 # --small       a tenth of the data, to try the script out
 # --no-micro    skip the in-process microbenchmarks at the end
 # --only CASES  only these cases, separated by commas, of: flat tree walk
-#               titles memory network syscalls micro
+#               titles memory network syscalls treeindex micro
 set -euo pipefail
 
-usage="usage: bench/run.sh [--reps N] [--small] [--no-micro] [--only flat,tree,walk,titles,memory,network,syscalls,micro]"
+usage="usage: bench/run.sh [--reps N] [--small] [--no-micro] [--only flat,tree,walk,titles,memory,network,syscalls,treeindex,micro]"
 reps=5
 scale=1
-cases="flat tree walk titles memory network syscalls micro"
+cases="flat tree walk titles memory network syscalls treeindex micro"
 micro=1
 while [ $# -gt 0 ]; do
 	case $1 in
@@ -24,7 +24,7 @@ while [ $# -gt 0 ]; do
 	--only)
 		cases=${2//,/ }
 		for c in $cases; do
-			case " flat tree walk titles memory network syscalls micro " in
+			case " flat tree walk titles memory network syscalls treeindex micro " in
 			*" $c "*) ;;
 			*) echo "bench/run.sh: no case $c; $usage" >&2; exit 2 ;;
 			esac
@@ -86,7 +86,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/quilldex-bench.XXXXXX")
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-mkdir "$work/out" "$work/times" "$work/cpu"
+mkdir "$work/out" "$work/times" "$work/cpu" "$work/peak"
 
 # mount_slow_fs DATA: serves DATA at $work/net, 1 ms a metadata call.
 mount_slow_fs() {
@@ -121,6 +121,13 @@ million_files=$((1000000 / scale))
 # below the top (11,111 directories); three with --small (1,111).
 walk_levels=$((scale == 1 ? 4 : 3))
 walk_dirs=$(((10 ** (walk_levels + 1) - 1) / 9))
+# The tree index: 1,000 directories holding 99,000 files (100,000 entries
+# less the top) and 10,000 holding 990,000 (1,000,000); a tenth of each
+# with --small.
+index_small_dirs=$((1000 / scale))
+index_small_files=$((99000 / scale))
+index_dirs=$((10000 / scale))
+index_files=$((990000 / scale))
 # The network-like case: 10 files and 6 subdirectories in every directory,
 # three levels below the top (259 directories); two with --small (43).
 net_levels=$((scale == 1 ? 3 : 2))
@@ -136,6 +143,10 @@ if wants tree; then "$bin/bench/bench-make-data" tree "$work/tree" "$tree_dirs" 
 if wants walk || wants syscalls; then "$bin/bench/bench-make-data" wide "$work/walk" "$walk_levels" 10 10; fi
 if wants titles; then "$bin/bench/bench-make-data" titles "$work/titles" "$title_files"; fi
 if wants network; then "$bin/bench/bench-make-data" wide "$work/net-data" "$net_levels" 6 10; fi
+if wants treeindex; then
+	"$bin/bench/bench-make-data" utf8-tree "$work/index-small" "$index_small_dirs" "$index_small_files"
+	"$bin/bench/bench-make-data" utf8-tree "$work/index" "$index_dirs" "$index_files"
+fi
 
 # run CASE TOOL COMMAND...: one timed run, its output to a file in the
 # temporary folder, its wall-clock and processor times appended to that
@@ -152,6 +163,7 @@ run() {
 	if [ "$warming" = 0 ]; then
 		echo "$seconds" >>"$work/times/$case-$tool"
 		echo "$cpu" >>"$work/cpu/$case-$tool"
+		echo "$peak" >>"$work/peak/$case-$tool"
 	fi
 }
 
@@ -187,7 +199,7 @@ tools_flat() {
 # is truncated and rewritten out to disk when it is closed, so rewriting
 # would time the disk, not the program.
 clean_tree() {
-	find "$1" \( -name index.html -o -name 00Tree.html \) -delete
+	find "$1" \( -name index.html -o -name 00Tree.html -o -name index.tree.json -o -name index.tree.js \) -delete
 	sync
 }
 
@@ -249,6 +261,15 @@ tools_network() {
 	fi
 }
 
+# The full pages of the million-entry tree, without and with the manifest
+# of the whole tree (--tree-index).
+tools_treeindex() {
+	clean_tree "$work/index"
+	run treeindex pages "$cli" -r --page --date "$work/index"
+	clean_tree "$work/index"
+	run treeindex manifest "$cli" -r --page --date --tree-index "$work/index"
+}
+
 tools_titles() {
 	run titles quilldex "$cli" -t --date "$work/titles"
 	run titles floor "$floor" titles "$work/titles"
@@ -272,6 +293,10 @@ fi
 if wants titles; then
 	echo "Timing: $title_files HTML documents with titles, $reps rounds ..."
 	rounds titles "$reps"
+fi
+if wants treeindex; then
+	echo "Timing: $index_dirs directories holding $index_files files as full pages, with and without --tree-index, $tree_reps rounds ..."
+	rounds treeindex "$tree_reps"
 fi
 if wants network; then
 	echo "Timing: $net_dirs directories of 10 files and 6 subdirectories through FUSE, 1 ms a metadata call, $tree_reps rounds ..."
@@ -315,6 +340,40 @@ if wants memory; then
 	echo
 	echo "Peak memory of quilldex-cli --date: 1000 entries $peak_small KiB, $flat_files entries $peak_flat KiB" \
 		"(names $names_kib KiB), $million_files entries $peak_million KiB (names $million_names_kib KiB)"
+fi
+
+# The tree index: its cost against the pages alone, the peak memory it adds
+# against the bytes of the paths it holds, the sizes of its two files, and
+# the whole-tree search in headless Chromium (bench/tree_search.py) on a
+# page one level down: switched on with "report" typed, then keystrokes.
+if wants treeindex; then
+	entries_of() { find "$1" -mindepth 1 ! -name index.html ! -name 'index.tree.js*' | wc -l; }
+	paths_kib() {
+		find "$1" -mindepth 1 ! -name index.html ! -name 'index.tree.js*' -printf '%P\n' |
+			LC_ALL=C awk '{ n += length($0) } END { printf "%d", n / 1024 }'
+	}
+	index_entries=$(entries_of "$work/index")
+	index_paths_kib=$(paths_kib "$work/index")
+	peak_pages=$(median "peak/treeindex-pages")
+	peak_manifest=$(median "peak/treeindex-manifest")
+	json_bytes=$(stat -c %s "$work/index/index.tree.json")
+	script_bytes=$(stat -c %s "$work/index/index.tree.js")
+	echo
+	echo "Tree index of $index_entries entries: $(median times/treeindex-manifest) s against" \
+		"$(median times/treeindex-pages) s for the pages alone; peak memory $peak_manifest KiB against" \
+		"$peak_pages KiB (paths $index_paths_kib KiB); index.tree.json $json_bytes bytes," \
+		"index.tree.js $script_bytes bytes"
+	"$cli" -q -r --page --tree-index "$work/index-small"
+	search_keys=(r re rep repo repor report reporta report)
+	small_page=$(find "$work/index-small" -mindepth 2 -maxdepth 2 -name index.html | head -1)
+	large_page=$(find "$work/index" -mindepth 2 -maxdepth 2 -name index.html | head -1)
+	read -r small_load small_keys small_status < <(/usr/bin/python3 "$root/bench/tree_search.py" "$small_page" report "${search_keys[@]}")
+	read -r large_load large_keys large_status < <(/usr/bin/python3 "$root/bench/tree_search.py" "$large_page" report "${search_keys[@]}")
+	echo "Whole-tree search of $(entries_of "$work/index-small") entries: first matches in $small_load ms," \
+		"keystrokes $small_keys ms (${small_status//_/ })"
+	echo "Whole-tree search of $index_entries entries: first matches in $large_load ms," \
+		"keystrokes $large_keys ms (${large_status//_/ })"
+	small_worst_key=$(tr , '\n' <<<"$small_keys" | sort -n | tail -1)
 fi
 
 # System calls per directory of the walk (strace -c, threads included):
@@ -399,6 +458,23 @@ if wants network; then
 		target "network, one job: rerun / first run (at most 1.0)" \
 			"$(ratio "$(m network-rerun-j1)" "$(m network-quilldex-j1)")" 1.0
 	fi
+fi
+if wants treeindex; then
+	target "pages with --tree-index / pages alone (at most 1.15)" \
+		"$(ratio "$(m treeindex-manifest)" "$(m treeindex-pages)")" 1.15
+	allowed_peak=$((peak_pages + index_paths_kib + index_entries * 32 / 1024))
+	printf '  %-58s %6s KiB %s\n' "peak with --tree-index (at most $allowed_peak KiB)" "$peak_manifest" \
+		"$(holds "$peak_manifest" "$allowed_peak")"
+	printf '  %-58s %6s MB  %s\n' "index.tree.json of $index_entries entries (at most 40 MB)" \
+		"$(ratio "$json_bytes" 1000000)" "$(holds "$json_bytes" 40000000)"
+	printf '  %-58s %6s MB  %s\n' "index.tree.js (at most index.tree.json)" \
+		"$(ratio "$script_bytes" 1000000)" "$(holds "$script_bytes" "$json_bytes")"
+	printf '  %-58s %6s ms  %s\n' "search of 100,000: first matches (at most 1000 ms)" "$small_load" \
+		"$(holds "$small_load" 1000)"
+	printf '  %-58s %6s ms  %s\n' "search of 1,000,000: first matches (at most 5000 ms)" "$large_load" \
+		"$(holds "$large_load" 5000)"
+	printf '  %-58s %6s ms  %s\n' "search of 100,000: slowest keystroke (at most 100 ms)" "$small_worst_key" \
+		"$(holds "$small_worst_key" 100)"
 fi
 if wants memory; then
 	printf '  %-58s %6s KiB %s\n' "peak memory of $million_files entries (at most $allowed_kib KiB)" "$peak_million" \
