@@ -212,6 +212,13 @@ const GoodCase kGoodCases[] = {
          l.styleFile = "site.css";
          l.options.site.styleHref = "../a b.css";
      }},
+    // The manifest of the whole tree.
+    {{"-r", "--page", "--tree-index"},
+     [](CommandLine& l) {
+         recursiveInto(l, "index.html", "index.html");
+         l.options.form = OutputForm::Page;
+         l.options.treeIndex = true;
+     }},
     // -q, -h, -V
     {{"-q"}, [](CommandLine& l) { l.quiet = true; }},
     {{"--quiet"}, [](CommandLine& l) { l.quiet = true; }},
@@ -323,6 +330,11 @@ TEST(ParseCommandLine, EveryUsageErrorNamesTheBadValue)
         {{"--css", "s.css"}, "--css needs --page"},
         {{"--css-href", "s.css"}, "--css-href needs --page"},
         {{"--page", "--allow-html"}, "--allow-html needs --readme"},
+        // The manifest is written by a recursive run of pages only.
+        {{"--tree-index"}, "--tree-index needs -r and --page"},
+        {{"-r", "--tree-index"}, "--tree-index needs -r and --page"},
+        {{"--page", "--tree-index", "-o", "x.html"}, "--tree-index needs -r and --page"},
+        {{"-r", "--json", "--tree-index"}, "--tree-index needs -r and --page"},
         {{"--allow-html"}, "--allow-html needs --readme"},
         {{"--page", "--header"}, "option needs a value: --header"},
         {{"--page", "--css="}, "empty css file name"},
