@@ -2,7 +2,6 @@
 
 #include <array>
 #include <functional>
-#include <thread>
 
 #include "index/own_files.h"
 
@@ -66,21 +65,15 @@ void writeFile(const platform::DirectoryHandle& top, const IndexOptions& options
 void writeTreeManifest(const platform::DirectoryHandle& top, const IndexOptions& options, const TreeManifest& manifest,
                        RunReport& report)
 {
-    // The walk is over and every job idle: the two files are written at the
-    // same time, so that the run's tail is the longer of the two.
-    RunReport scriptReport;
-    std::thread script([&] {
-        writeFile(
-            top, options, kTreeScriptName,
-            [&](platform::OutputStream& stream) { manifest.writeScript(stream, options.outputName); }, scriptReport);
-    });
+    // One after the other: a stream sets the directory's time back only
+    // where nothing else changed the directory while it wrote, and the
+    // top's time is on the ".." rows of the pages one level down.
     writeFile(
         top, options, kTreeJsonName,
         [&](platform::OutputStream& stream) { manifest.writeJson(stream, options.outputName); }, report);
-    script.join();
-    for (const auto lines : {&RunReport::problems, &RunReport::notes, &RunReport::stale})
-        for (std::string& line : scriptReport.*lines)
-            (report.*lines).push_back(std::move(line));
+    writeFile(
+        top, options, kTreeScriptName,
+        [&](platform::OutputStream& stream) { manifest.writeScript(stream, options.outputName); }, report);
 }
 
 }  // namespace quilldex

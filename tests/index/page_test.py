@@ -779,6 +779,14 @@ class TreeSearch(BrowserTest):
         self.assertEqual(checked.returncode, 1)
         self.assertEqual(checked.stdout.splitlines()[-2:],
                          [os.fsdecode(p) for p in manifest_files])
+        # Written into the top, they leave its time as it was: the pages
+        # one level down show it on their ".." rows.
+        top_time = os.stat(top).st_mtime_ns
+        for round_number in range(5):
+            write(os.path.join(top, b"sub", b"c%d.txt" % round_number), b"c")
+            run_cli(*options, top)
+            self.assertEqual(os.stat(top).st_mtime_ns, top_time)
+            self.assertEqual(run_cli(*options, "--check", top).stdout, "")
         for path in manifest_files:
             with self.subTest(path=path):
                 write(path, b'{"generator": "another program"}')
