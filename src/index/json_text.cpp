@@ -84,8 +84,13 @@ void appendStringText(std::string& out, std::string_view bytes, BadByte&& badByt
 void appendJsonString(std::string& out, std::string_view bytes)
 {
     out.push_back('"');
-    appendStringText(out, bytes, [&](unsigned char) { out.append("\xEF\xBF\xBD"); });
+    appendJsonText(out, bytes);
     out.push_back('"');
+}
+
+void appendJsonText(std::string& out, std::string_view bytes)
+{
+    appendStringText(out, bytes, [&](unsigned char) { out.append("\xEF\xBF\xBD"); });
 }
 
 void appendScriptStringText(std::string& out, std::string_view bytes)

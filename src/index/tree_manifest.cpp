@@ -1,21 +1,21 @@
 // The JSON form (index.tree.json), documented in the manual page:
 //   {"generator": "QUILLDEX 1.0.7", "index": "index.html", "directories": [
-//   {"parent": null, "name": "", "entries": [["docs",988203909],["a.txt",988203909,500]]},
-//   {"parent": 0, "name": "docs", "entries": [["b.html",988203909,20,"Its title"]]}
+//   {"parent": null, "name": "", "names": "docs/a.txt", "modified": [988203909,988203909], "sizes": [-1,500]},
+//   {"parent": 0, "name": "docs", "names": "b.html", "modified": [988203909], "sizes": [20],
+//    "titles": [[0,"Its title"]]}
 //   ]}
-// A directory's entries are [name, modified] for a directory and [name,
-// modified, size] or [name, modified, size, title] for a file; times in
-// seconds since 1970 UTC. A name that is not UTF-8 is an object instead:
-// {"name":"with U+FFFD","name_bytes":"hex"}; a directory's such name has
-// "name_bytes" beside "name". Entries are written without spaces: they
-// are most of the file.
+// Each directory holds its entries in columns: their names joined by '/'
+// (which no name holds), their times in seconds since 1970 UTC, their
+// sizes (-1 for a directory); titles, and the exact bytes of names that are
+// not UTF-8 (which show U+FFFD), as [entry number, text] pairs. A directory
+// whose own name is not UTF-8 has "name_bytes" beside "name". Columns cost
+// a few bytes an entry where rows cost ten, and entries are most of it.
 //
-// The script form holds the same in columns, which a page turns into
-// arrays at once: directories' parents, their names joined by '/' (which
-// no name holds), each directory's count of entries, the entries' names
-// joined by '/', their sizes (-1 for a directory) and times, and the
-// titles as [number, title] pairs. A byte of a name that is not UTF-8 is
-// the lone surrogate U+DC00 plus the byte.
+// The script form holds the same in columns over the whole tree:
+// directories' parents, their names joined by '/', each directory's count
+// of entries, the entries' names joined by '/', their sizes and times, and
+// the titles as [number, title] pairs. A byte of a name that is not UTF-8
+// is the lone surrogate U+DC00 plus the byte.
 #include "index/tree_manifest.h"
 
 #include <algorithm>
@@ -145,6 +145,8 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
     std::string out = "{\"generator\": \"" QUILLDEX_TITLE "\", \"index\": ";
     appendJsonString(out, platform::toUtf8(outputName));
     out.append(", \"directories\": [");
+    std::string badNames;
+    std::string titles;
     bool firstDirectory = true;
     for (const Directory& directory : directories_) {
         out.append(firstDirectory ? "\n{\"parent\": " : ",\n{\"parent\": ");
@@ -161,37 +163,68 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
             appendHex(out, name);
             out.push_back('"');
         }
-        out.append(", \"entries\": [");
+        // The entries in columns: their names joined by '/', their times,
+        // their sizes; titles and the bytes of names that are not UTF-8 by
+        // the entry's number in the directory.
         const ManifestRows& rows = directory.rows;
+        const std::string_view text = rows.text_;
+        out.append(", \"names\": \"");
+        badNames.clear();
+        titles.clear();
         std::uint32_t start = 0;
         for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
             const ManifestRows::Row& row = rows.rows_[i];
-            const std::string_view entryName = std::string_view(rows.text_).substr(start, row.nameEnd - start);
-            out.append(i == 0 ? "[" : ",[");
-            if (isValidUtf8(entryName)) {
-                appendJsonString(out, entryName);
-            } else {
-                out.append("{\"name\":");
-                appendJsonString(out, entryName);
-                out.append(",\"name_bytes\":\"");
-                appendHex(out, entryName);
-                out.append("\"}");
+            const std::string_view entryName = text.substr(start, row.nameEnd - start);
+            if (i > 0)
+                out.push_back('/');
+            appendJsonText(out, entryName);
+            if (!isValidUtf8(entryName)) {
+                badNames.append(badNames.empty() ? "[" : ",[");
+                appendNumber(badNames, i);
+                badNames.append(",\"");
+                appendHex(badNames, entryName);
+                badNames.append("\"]");
             }
-            out.push_back(',');
-            appendNumber(out, row.time);
-            if (row.size != ManifestRows::kDirectorySize) {
-                out.push_back(',');
-                appendNumber(out, row.size);
-                if (row.titleEnd > row.nameEnd) {
-                    out.push_back(',');
-                    appendJsonString(out, std::string_view(rows.text_).substr(row.nameEnd, row.titleEnd - row.nameEnd));
-                }
+            if (row.titleEnd > row.nameEnd) {
+                titles.append(titles.empty() ? "[" : ",[");
+                appendNumber(titles, i);
+                titles.push_back(',');
+                appendJsonString(titles, text.substr(row.nameEnd, row.titleEnd - row.nameEnd));
+                titles.push_back(']');
             }
-            out.push_back(']');
             start = row.titleEnd;
             flushLarge(stream, out);
         }
-        out.append("]}");
+        out.append("\", \"modified\": [");
+        for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
+            if (i > 0)
+                out.push_back(',');
+            appendNumber(out, rows.rows_[i].time);
+            flushLarge(stream, out);
+        }
+        out.append("], \"sizes\": [");
+        for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
+            if (i > 0)
+                out.push_back(',');
+            const std::uint64_t size = rows.rows_[i].size;
+            if (size == ManifestRows::kDirectorySize)
+                out.append("-1");
+            else
+                appendNumber(out, size);
+            flushLarge(stream, out);
+        }
+        out.push_back(']');
+        if (!titles.empty()) {
+            out.append(", \"titles\": [");
+            out.append(titles);
+            out.push_back(']');
+        }
+        if (!badNames.empty()) {
+            out.append(", \"names_bytes\": [");
+            out.append(badNames);
+            out.push_back(']');
+        }
+        out.push_back('}');
     }
     out.append("\n]}\n");
     stream.write(out);

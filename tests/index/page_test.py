@@ -597,21 +597,18 @@ def tree_manifest(top):
     import json
     with open(os.path.join(top, b"index.tree.json"), "rb") as f:
         manifest = json.loads(f.read().decode("utf-8"))
-    def name_bytes(name):
-        if isinstance(name, dict):
-            return bytes.fromhex(name["name_bytes"])
-        return name.encode("utf-8")
     paths = []
     rows = set()
     for directory in manifest["directories"]:
         name = bytes.fromhex(directory["name_bytes"]) if "name_bytes" in directory else directory["name"].encode()
         paths.append(b"" if directory["parent"] is None else paths[directory["parent"]] + name + b"/")
-        for entry in directory["entries"]:
-            path = paths[-1] + name_bytes(entry[0])
-            if len(entry) == 2:
-                rows.add((path, "directory", None, entry[1], None))
-            else:
-                rows.add((path, "file", entry[2], entry[1], entry[3] if len(entry) > 3 else None))
+        names = [n.encode() for n in directory["names"].split("/")] if directory["sizes"] else []
+        for number, hex_bytes in directory.get("names_bytes", []):
+            names[number] = bytes.fromhex(hex_bytes)
+        titles = dict(directory.get("titles", []))
+        for number, (entry, modified, size) in enumerate(zip(names, directory["modified"], directory["sizes"])):
+            kind = "directory" if size < 0 else "file"
+            rows.add((paths[-1] + entry, kind, None if size < 0 else size, modified, titles.get(number)))
     return manifest, rows
 
 

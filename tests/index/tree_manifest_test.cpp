@@ -83,13 +83,16 @@ TEST(TreeManifest, PathsAreNumberedInTheWalksOrderAndNamesKeptWhole)
           {"B", {{"l\nf", false, 0, 0, ""}}},
           {"a b", {{"t.html", false, 5, 7, "T &amp; t"}}},
           {"a", {{"b", true, 0, 4, ""}, {".", true, 0, 4, ""}}}},
-         kJsonStart + ", \"directories\": [\r\n"
-                      "{\"parent\": null, \"name\": \"\", \"entries\": [[\"a\",1],[\"a b\",2],[\"B\",3]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"a\", \"entries\": [[\"b\",4]]},\r\n"
-                      "{\"parent\": 1, \"name\": \"b\", \"entries\": [[\"x.txt\",100,3]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"a b\", \"entries\": [[\"t.html\",7,5,\"T & t\"]]},\r\n"
-                      "{\"parent\": 0, \"name\": \"B\", \"entries\": [[\"l\\u000af\",0,0]]}\r\n"
-                      "]}\r\n",
+         kJsonStart +
+             ", \"directories\": [\r\n"
+             "{\"parent\": null, \"name\": \"\", \"names\": \"a/a b/B\", \"modified\": [1,2,3], "
+             "\"sizes\": [-1,-1,-1]},\r\n"
+             "{\"parent\": 0, \"name\": \"a\", \"names\": \"b\", \"modified\": [4], \"sizes\": [-1]},\r\n"
+             "{\"parent\": 1, \"name\": \"b\", \"names\": \"x.txt\", \"modified\": [100], \"sizes\": [3]},\r\n"
+             "{\"parent\": 0, \"name\": \"a b\", \"names\": \"t.html\", \"modified\": [7], \"sizes\": [5], "
+             "\"titles\": [[0,\"T & t\"]]},\r\n"
+             "{\"parent\": 0, \"name\": \"B\", \"names\": \"l\\u000af\", \"modified\": [0], \"sizes\": [0]}\r\n"
+             "]}\r\n",
          kScriptStart + ",\r\n"
                         "\"parents\": [-1,0,1,0,0],\r\n"
                         "\"directories\": \"/a/b/a b/B\",\r\n"
@@ -100,30 +103,31 @@ TEST(TreeManifest, PathsAreNumberedInTheWalksOrderAndNamesKeptWhole)
                         "\"titles\": [5,\"T & t\"]});\r\n"},
         {"an empty tree",
          {{".", {}}},
-         kJsonStart + ", \"directories\": [\r\n{\"parent\": null, \"name\": \"\", \"entries\": []}\r\n]}\r\n",
+         kJsonStart + ", \"directories\": [\r\n"
+                      "{\"parent\": null, \"name\": \"\", \"names\": \"\", \"modified\": [], \"sizes\": []}\r\n]}\r\n",
          kScriptStart + ",\r\n\"parents\": [-1],\r\n\"directories\": \"\",\r\n\"counts\": [0],\r\n"
                         "\"names\": \"\",\r\n\"sizes\": [],\r\n\"times\": [],\r\n\"titles\": []});\r\n"},
     };
     // Bytes that are no UTF-8 stay bytes on POSIX; on Windows a name is
     // code-page text, which is always converted.
-    if (platform::toUtf8("\xE9") == "\xE9")
-        cases.push_back({"names that are not UTF-8, and a directory whose parent never came (added empty)",
-                         {{"x/q\xFF",
-                           {{"b\xE9"
-                             "d",
-                             false, 1, 5, ""}}},
-                          {".", {{"x", true, 0, 9, ""}}}},
-                         kJsonStart +
-                             ", \"directories\": [\r\n"
-                             "{\"parent\": null, \"name\": \"\", \"entries\": [[\"x\",9]]},\r\n"
-                             "{\"parent\": 0, \"name\": \"x\", \"entries\": []},\r\n"
-                             "{\"parent\": 1, \"name\": \"q\xEF\xBF\xBD\", \"name_bytes\": \"71ff\", \"entries\": "
-                             "[[{\"name\":\"b\xEF\xBF\xBD"
-                             "d\",\"name_bytes\":\"62e964\"},5,1]]}\r\n"
-                             "]}\r\n",
-                         kScriptStart + ",\r\n\"parents\": [-1,0,1],\r\n\"directories\": \"/x/q\\udcff\",\r\n"
-                                        "\"counts\": [1,0,1],\r\n\"names\": \"x/b\\udce9d\",\r\n"
-                                        "\"sizes\": [-1,1],\r\n\"times\": [9,5],\r\n\"titles\": []});\r\n"});
+    const std::string badName =
+        "b\xE9"
+        "d";
+    if (platform::toUtf8(badName) == badName)
+        cases.push_back(
+            {"names that are not UTF-8, and a directory whose parent never came (added empty)",
+             {{"x/q\xFF", {{badName, false, 1, 5, ""}}}, {".", {{"x", true, 0, 9, ""}}}},
+             kJsonStart +
+                 ", \"directories\": [\r\n"
+                 "{\"parent\": null, \"name\": \"\", \"names\": \"x\", \"modified\": [9], \"sizes\": [-1]},\r\n"
+                 "{\"parent\": 0, \"name\": \"x\", \"names\": \"\", \"modified\": [], \"sizes\": []},\r\n"
+                 "{\"parent\": 1, \"name\": \"q\xEF\xBF\xBD\", \"name_bytes\": \"71ff\", "
+                 "\"names\": \"b\xEF\xBF\xBD"
+                 "d\", \"modified\": [5], \"sizes\": [1], \"names_bytes\": [[0,\"62e964\"]]}\r\n"
+                 "]}\r\n",
+             kScriptStart + ",\r\n\"parents\": [-1,0,1],\r\n\"directories\": \"/x/q\\udcff\",\r\n"
+                            "\"counts\": [1,0,1],\r\n\"names\": \"x/b\\udce9d\",\r\n"
+                            "\"sizes\": [-1,1],\r\n\"times\": [9,5],\r\n\"titles\": []});\r\n"});
     for (const ManifestCase& test : cases) {
         SCOPED_TRACE(test.label);
         const auto [json, script] = written(test.added);
@@ -186,8 +190,10 @@ TEST(TreeManifest, ARunWritesTheSameFilesWithOneJobOrManyAndAgainNothing)
     }
     EXPECT_EQ(runs[0], runs[1]);
     EXPECT_EQ(runs[0], runs[2]);
-    EXPECT_NE(runs[0].find("[\"index.tree.json.txt\","), std::string::npos);
-    EXPECT_EQ(runs[0].find("[\"index.tree.js\","), std::string::npos);
+    // The top's names in both files: "d0/.../d5/index.tree.json.txt".
+    EXPECT_NE(runs[0].find("/d5/index.tree.json.txt\""), std::string::npos);
+    EXPECT_EQ(runs[0].find("/index.tree.js/"), std::string::npos);
+    EXPECT_EQ(runs[0].find("/index.tree.json/"), std::string::npos);
     EXPECT_EQ(readFile(tree.path("top/index.html")).find(">index.tree.js<"), std::string::npos);
 
     // A check finds nothing to do; a directory at a manifest's name is a
