@@ -83,7 +83,12 @@ void ManifestRows::add(const platform::DirectoryEntry& entry, EntryTitle title)
 {
     if (entry.name == "." || entry.name == "..")
         return;
-    text_.append(platform::toUtf8(entry.name));
+    // ASCII is the same in UTF-8 and every code page: spared the copy.
+    const bool ascii = std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii)
+        text_.append(entry.name);
+    else
+        text_.append(platform::toUtf8(entry.name));
     Row row;
     row.nameEnd = static_cast<std::uint32_t>(text_.size());
     if (title)
