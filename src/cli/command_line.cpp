@@ -101,8 +101,7 @@ constexpr OptionDefinition kOptions[] = {
     {'\0', "force", false},     {'x', "one-file-system", false}, {'j', "jobs", true},
     {'\0', "title", true},      {'\0', "readme", false},         {'\0', "allow-html", false},
     {'\0', "header", true},     {'\0', "footer", true},          {'\0', "css", true},
-    {'\0', "css-href", true},   {'\0', "dir-sizes", false},
-    {'\0', "tree-index", false},
+    {'\0', "css-href", true},   {'\0', "dir-sizes", false},      {'\0', "tree-index", false},
 };
 
 const OptionDefinition* findShort(char c)

@@ -797,6 +797,25 @@ class TreeSearch(BrowserTest):
                 with open(path, "rb") as f:
                     self.assertIn(b'{"generator": "QUILLDEX ', f.read(100))
 
+    def test_titles_are_searched_and_shown_beside_their_names(self):
+        top = os.path.join(os.fsencode(self.work), b"titled")
+        os.makedirs(os.path.join(top, b"docs"))
+        write(os.path.join(top, b"docs", b"q3.html"), b"<title>Quarterly &amp; yearly</title>")
+        write(os.path.join(top, b"docs", b"quarterly.txt"), b"both")
+        write(os.path.join(top, b"other.html"), b"<title>Other</title>")
+        run_cli("--page", "-r", "-t", "-o", "index.html", "--tree-index", top)
+        for query, expected in [("quarterly", ["Quarterly & yearly q3.html", "quarterly.txt"]),
+                                ("& YEAR", ["Quarterly & yearly q3.html"]),
+                                ("q3", ["Quarterly & yearly q3.html"]),
+                                ("zzz", [])]:
+            with self.subTest(query=query):
+                self.switch_on_and_search(os.path.join(top, b"index.html"), query)
+                names = self.driver.execute_script(
+                    "return [...document.querySelectorAll('table[aria-label] tbody tr')]"
+                    ".map(r => r.cells[0].textContent)")
+                self.assertEqual(names, expected)
+                self.assertEqual(self.status(), "%d of 4 in the whole tree" % len(expected))
+
     def test_100000_entries_load_and_answer_keystrokes_quickly(self):
         top = os.path.join(os.fsencode(self.work), b"big")
         for folder in range(100):

@@ -196,6 +196,17 @@ TEST(TreeManifest, ARunWritesTheSameFilesWithOneJobOrManyAndAgainNothing)
     EXPECT_EQ(runs[0].find("/index.tree.json/"), std::string::npos);
     EXPECT_EQ(readFile(tree.path("top/index.html")).find(">index.tree.js<"), std::string::npos);
 
+    // Masked out: neither listed nor in the manifest; a directory the mask
+    // hides is still entered, and its entries are there.
+    options.fileMask = "*.txt";
+    options.jobs = 4;
+    ASSERT_TRUE(exportRecursive(options));
+    const std::string masked = readFile(tree.path("top/index.tree.json"));
+    EXPECT_NE(masked.find("\"name\": \"\", \"names\": \"index.tree.json.txt\""), std::string::npos) << masked;
+    EXPECT_NE(masked.find("{\"parent\": 1, \"name\": \"e0\", \"names\": \"f.txt\""), std::string::npos);
+    options.fileMask = "*.*";
+    ASSERT_TRUE(exportRecursive(options));
+
     // A check finds nothing to do; a directory at a manifest's name is a
     // problem of the run, named, and the pages are still written.
     options.checkOnly = true;
