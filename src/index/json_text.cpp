@@ -53,15 +53,31 @@ bool isValidUtf8(std::string_view bytes)
 namespace {
 
 // A string's text, each byte that is not part of well-formed UTF-8 written
-// by `badByte`.
+// by `badByte`; false when there was such a byte.
 template <typename BadByte>
-void appendStringText(std::string& out, std::string_view bytes, BadByte&& badByte)
+bool appendStringText(std::string& out, std::string_view bytes, BadByte&& badByte)
 {
+    bool wellFormed = true;
     while (!bytes.empty()) {
+        // Most of a name is printable ASCII that needs no escape: taken as
+        // one run.
+        std::size_t plain = 0;
+        while (plain < bytes.size()) {
+            const auto c = static_cast<unsigned char>(bytes[plain]);
+            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\')
+                break;
+            ++plain;
+        }
+        if (plain > 0) {
+            out.append(bytes.substr(0, plain));
+            bytes.remove_prefix(plain);
+            continue;
+        }
         const std::size_t length = sequenceLength(bytes);
         const auto c = static_cast<unsigned char>(bytes.front());
         if (length == 0) {
             badByte(c);
+            wellFormed = false;
             bytes.remove_prefix(1);
             continue;
         }
@@ -77,6 +93,7 @@ void appendStringText(std::string& out, std::string_view bytes, BadByte&& badByt
         }
         bytes.remove_prefix(length);
     }
+    return wellFormed;
 }
 
 }  // namespace
@@ -88,9 +105,9 @@ void appendJsonString(std::string& out, std::string_view bytes)
     out.push_back('"');
 }
 
-void appendJsonText(std::string& out, std::string_view bytes)
+bool appendJsonText(std::string& out, std::string_view bytes)
 {
-    appendStringText(out, bytes, [&](unsigned char) { out.append("\xEF\xBF\xBD"); });
+    return appendStringText(out, bytes, [&](unsigned char) { out.append("\xEF\xBF\xBD"); });
 }
 
 void appendScriptStringText(std::string& out, std::string_view bytes)

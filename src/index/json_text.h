@@ -18,8 +18,9 @@ bool isValidUtf8(std::string_view bytes);
 // control characters are escaped.
 void appendJsonString(std::string& out, std::string_view bytes);
 
-// The same without the quotes: the text of a JSON string.
-void appendJsonText(std::string& out, std::string_view bytes);
+// The same without the quotes: the text of a JSON string. False when a
+// byte was not part of well-formed UTF-8.
+bool appendJsonText(std::string& out, std::string_view bytes);
 
 // Appends `bytes` to `out` as the text of a script's string literal,
 // without its quotes: as appendJsonString, but each byte that is not part

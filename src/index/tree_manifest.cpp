@@ -182,8 +182,7 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
             const std::string_view entryName = text.substr(start, row.nameEnd - start);
             if (i > 0)
                 out.push_back('/');
-            appendJsonText(out, entryName);
-            if (!isValidUtf8(entryName)) {
+            if (!appendJsonText(out, entryName)) {
                 badNames.append(badNames.empty() ? "[" : ",[");
                 appendNumber(badNames, i);
                 badNames.append(",\"");
