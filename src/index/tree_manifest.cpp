@@ -85,25 +85,53 @@ void ManifestRows::add(const platform::DirectoryEntry& entry, EntryTitle title)
         return;
     // ASCII is the same in UTF-8 and every code page: spared the copy.
     const bool ascii = std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return (c & 0x80) == 0; });
-    if (ascii)
-        text_.append(entry.name);
+    const std::string converted = ascii ? std::string() : platform::toUtf8(entry.name);
+    const std::string_view name = ascii ? std::string_view(entry.name) : std::string_view(converted);
+    const std::size_t number = count_++;
+    if (number > 0) {
+        names_.push_back('/');
+        times_.push_back(',');
+        sizes_.push_back(',');
+        if (scriptDiffers_)
+            scriptNames_.push_back('/');
+    }
+    const std::size_t nameStart = names_.size();
+    if (!appendJsonText(names_, name)) {
+        if (!scriptDiffers_) {
+            // Until now the script's names were the JSON's.
+            scriptNames_.assign(names_, 0, nameStart);
+            scriptDiffers_ = true;
+        }
+        std::string hex;
+        appendHex(hex, name);
+        nameBytes_.emplace_back(number, std::move(hex));
+    }
+    if (scriptDiffers_)
+        appendScriptStringText(scriptNames_, name);
+    appendNumber(times_, entry.lastWriteTime);
+    if (entry.isDirectory)
+        sizes_.append("-1");
     else
-        text_.append(platform::toUtf8(entry.name));
-    Row row;
-    row.nameEnd = static_cast<std::uint32_t>(text_.size());
-    if (title)
-        text_.append(decodeTitleText(platform::toUtf8(*title)));
-    row.titleEnd = static_cast<std::uint32_t>(text_.size());
-    row.size = entry.isDirectory ? kDirectorySize : entry.size;
-    row.time = entry.lastWriteTime;
-    rows_.push_back(row);
+        appendNumber(sizes_, entry.size);
+    if (title) {
+        std::string text;
+        appendJsonString(text, decodeTitleText(platform::toUtf8(*title)));
+        titles_.emplace_back(number, std::move(text));
+    }
+}
+
+void ManifestRows::shrink()
+{
+    // Kept to the end of the run: no room left over from growing.
+    for (std::string* text : {&names_, &scriptNames_, &times_, &sizes_})
+        text->shrink_to_fit();
+    titles_.shrink_to_fit();
+    nameBytes_.shrink_to_fit();
 }
 
 void TreeManifest::add(std::string path, ManifestRows rows)
 {
-    // Kept to the end of the run: no room left over from growing.
-    rows.text_.shrink_to_fit();
-    rows.rows_.shrink_to_fit();
+    rows.shrink();
     const std::lock_guard guard(lock_);
     directories_.push_back({std::move(path), std::move(rows), -1});
 }
@@ -150,8 +178,22 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
     std::string out = "{\"generator\": \"" QUILLDEX_TITLE "\", \"index\": ";
     appendJsonString(out, platform::toUtf8(outputName));
     out.append(", \"directories\": [");
-    std::string badNames;
-    std::string titles;
+    // [number, text] pairs, as the JSON strings or the hex they hold.
+    const auto pairs = [&](std::string_view key, const auto& list, bool quoted) {
+        if (list.empty())
+            return;
+        out.append(key);
+        bool first = true;
+        for (const auto& [number, text] : list) {
+            out.append(first ? "[" : ",[");
+            first = false;
+            appendNumber(out, number);
+            out.append(quoted ? "," : ",\"");
+            out.append(text);
+            out.append(quoted ? "]" : "\"]");
+        }
+        out.push_back(']');
+    };
     bool firstDirectory = true;
     for (const Directory& directory : directories_) {
         out.append(firstDirectory ? "\n{\"parent\": " : ",\n{\"parent\": ");
@@ -168,67 +210,22 @@ void TreeManifest::writeJson(platform::OutputStream& stream, std::string_view ou
             appendHex(out, name);
             out.push_back('"');
         }
-        // The entries in columns: their names joined by '/', their times,
-        // their sizes; titles and the bytes of names that are not UTF-8 by
-        // the entry's number in the directory.
+        // The entries in columns, as their directory's job wrote them.
         const ManifestRows& rows = directory.rows;
-        const std::string_view text = rows.text_;
         out.append(", \"names\": \"");
-        badNames.clear();
-        titles.clear();
-        std::uint32_t start = 0;
-        for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
-            const ManifestRows::Row& row = rows.rows_[i];
-            const std::string_view entryName = text.substr(start, row.nameEnd - start);
-            if (i > 0)
-                out.push_back('/');
-            if (!appendJsonText(out, entryName)) {
-                badNames.append(badNames.empty() ? "[" : ",[");
-                appendNumber(badNames, i);
-                badNames.append(",\"");
-                appendHex(badNames, entryName);
-                badNames.append("\"]");
-            }
-            if (row.titleEnd > row.nameEnd) {
-                titles.append(titles.empty() ? "[" : ",[");
-                appendNumber(titles, i);
-                titles.push_back(',');
-                appendJsonString(titles, text.substr(row.nameEnd, row.titleEnd - row.nameEnd));
-                titles.push_back(']');
-            }
-            start = row.titleEnd;
-            flushLarge(stream, out);
-        }
-        out.append("\", \"modified\": [");
-        for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
-            if (i > 0)
-                out.push_back(',');
-            appendNumber(out, rows.rows_[i].time);
-            flushLarge(stream, out);
-        }
-        out.append("], \"sizes\": [");
-        for (std::size_t i = 0; i < rows.rows_.size(); ++i) {
-            if (i > 0)
-                out.push_back(',');
-            const std::uint64_t size = rows.rows_[i].size;
-            if (size == ManifestRows::kDirectorySize)
-                out.append("-1");
-            else
-                appendNumber(out, size);
-            flushLarge(stream, out);
-        }
-        out.push_back(']');
-        if (!titles.empty()) {
-            out.append(", \"titles\": [");
-            out.append(titles);
-            out.push_back(']');
-        }
-        if (!badNames.empty()) {
-            out.append(", \"names_bytes\": [");
-            out.append(badNames);
-            out.push_back(']');
-        }
+        stream.write(out);
+        stream.write(rows.names_);
+        out.assign("\", \"modified\": [");
+        stream.write(out);
+        stream.write(rows.times_);
+        out.assign("], \"sizes\": [");
+        stream.write(out);
+        stream.write(rows.sizes_);
+        out.assign("]");
+        pairs(", \"titles\": [", rows.titles_, true);
+        pairs(", \"names_bytes\": [", rows.nameBytes_, false);
         out.push_back('}');
+        flushLarge(stream, out);
     }
     out.append("\n]}\n");
     stream.write(out);
@@ -239,96 +236,72 @@ void TreeManifest::writeScript(platform::OutputStream& stream, std::string_view 
     std::string out(kTreeScriptStart);
     out.append("{\"generator\": \"" QUILLDEX_TITLE "\", \"index\": ");
     appendJsonString(out, platform::toUtf8(outputName));
-    // One column of numbers, one per directory or per row.
+    // One column of numbers, one per directory.
     const auto column = [&](std::string_view key, auto&& each) {
         out.append(",\n\"");
         out.append(key);
         out.append("\": [");
         bool first = true;
-        const auto number = [&](auto value) {
+        for (const Directory& directory : directories_) {
             if (!first)
                 out.push_back(',');
             first = false;
-            appendNumber(out, value);
+            appendNumber(out, each(directory));
             flushLarge(stream, out);
-        };
-        each(number);
+        }
         out.push_back(']');
     };
-    // The names of every directory or row, joined by '/'.
-    const auto joined = [&](std::string_view key, auto&& each) {
-        out.append(",\n\"");
-        out.append(key);
-        out.append("\": \"");
+    // The directories' pieces of a column over the whole tree, joined by
+    // `separator`; a directory without rows adds nothing.
+    const auto joined = [&](std::string_view opening, char separator, std::string_view closing, auto&& piece) {
+        out.append(opening);
         bool first = true;
-        each([&](std::string_view name) {
+        for (const Directory& directory : directories_) {
+            if (directory.rows.count_ == 0)
+                continue;
             if (!first)
-                out.push_back('/');
+                out.push_back(separator);
             first = false;
-            appendScriptStringText(out, name);
-            flushLarge(stream, out);
-        });
-        out.push_back('"');
-    };
-    const auto pairs = [&](std::string_view key, const std::string& text) {
-        out.append(",\n\"");
-        out.append(key);
-        out.append("\": [");
-        out.append(text);
-        out.push_back(']');
-    };
-    const auto eachRow = [&](auto&& visit) {
-        for (const Directory& directory : directories_)
-            for (const ManifestRows::Row& row : directory.rows.rows_)
-                visit(directory.rows, row);
+            stream.write(out);
+            out.clear();
+            stream.write(piece(directory.rows));
+        }
+        out.append(closing);
     };
 
-    column("parents", [&](auto&& number) {
-        for (const Directory& directory : directories_)
-            number(directory.parent);
+    column("parents", [](const Directory& directory) { return directory.parent; });
+    out.append(",\n\"directories\": \"");
+    bool first = true;
+    for (const Directory& directory : directories_) {
+        if (!first)
+            out.push_back('/');
+        first = false;
+        appendScriptStringText(out, platform::toUtf8(nameOf(directory)));
+        flushLarge(stream, out);
+    }
+    out.push_back('"');
+    column("counts", [](const Directory& directory) { return directory.rows.count_; });
+    joined(",\n\"names\": \"", '/', "\"", [](const ManifestRows& rows) -> const std::string& {
+        return rows.scriptDiffers_ ? rows.scriptNames_ : rows.names_;
     });
-    joined("directories", [&](auto&& name) {
-        for (const Directory& directory : directories_)
-            name(platform::toUtf8(nameOf(directory)));
-    });
-    column("counts", [&](auto&& number) {
-        for (const Directory& directory : directories_)
-            number(directory.rows.rows_.size());
-    });
-    joined("names", [&](auto&& name) {
-        for (const Directory& directory : directories_) {
-            std::uint32_t start = 0;
-            for (const ManifestRows::Row& row : directory.rows.rows_) {
-                name(std::string_view(directory.rows.text_).substr(start, row.nameEnd - start));
-                start = row.titleEnd;
-            }
+    joined(",\n\"sizes\": [", ',', "]", [](const ManifestRows& rows) -> const std::string& { return rows.sizes_; });
+    joined(",\n\"times\": [", ',', "]", [](const ManifestRows& rows) -> const std::string& { return rows.times_; });
+    out.append(",\n\"titles\": [");
+    std::size_t offset = 0;
+    first = true;
+    for (const Directory& directory : directories_) {
+        for (const auto& [number, text] : directory.rows.titles_) {
+            if (!first)
+                out.push_back(',');
+            first = false;
+            appendNumber(out, offset + number);
+            out.push_back(',');
+            out.append(text);
+            flushLarge(stream, out);
         }
-    });
-    column("sizes", [&](auto&& number) {
-        eachRow([&](const ManifestRows&, const ManifestRows::Row& row) {
-            if (row.size == ManifestRows::kDirectorySize)
-                number(-1);
-            else
-                number(row.size);
-        });
-    });
-    column("times", [&](auto&& number) {
-        eachRow([&](const ManifestRows&, const ManifestRows::Row& row) { number(row.time); });
-    });
-    std::string titles;
-    std::size_t number = 0;
-    eachRow([&](const ManifestRows& rows, const ManifestRows::Row& row) {
-        if (row.titleEnd > row.nameEnd) {
-            if (!titles.empty())
-                titles.push_back(',');
-            appendNumber(titles, number);
-            titles.push_back(',');
-            appendJsonString(titles, std::string_view(rows.text_).substr(row.nameEnd, row.titleEnd - row.nameEnd));
-        }
-        ++number;
-    });
-    pairs("titles", titles);
-    out.append("});\n");
+        offset += directory.rows.count_;
+    }
+    out.append("]});\n");
     stream.write(out);
 }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "index/index_form.h"
@@ -27,9 +28,9 @@ inline constexpr std::string_view kTreeScriptName = "index.tree.js";
 // code page reads it as UTF-8, then the call that hands the data to the page.
 inline constexpr std::string_view kTreeScriptStart = "\xEF\xBB\xBFquilldexTree(";
 
-// The rows of one directory's index, as the manifest keeps them: the names
-// and titles (UTF-8, titles decoded) one after another in one text, and a
-// record of 24 bytes per row.
+// The rows of one directory's index, as the manifest keeps them: already
+// in the text of its columns, which the job that lists the directory
+// writes, so that what is left after the walk is to join them.
 class ManifestRows {
 public:
     explicit ManifestRows(bool atTop = false) : atTop_(atTop) {}
@@ -43,16 +44,23 @@ public:
 
 private:
     friend class TreeManifest;
-    static constexpr std::uint64_t kDirectorySize = ~std::uint64_t{0};
-    struct Row {
-        std::uint32_t nameEnd = 0;
-        std::uint32_t titleEnd = 0;  // past nameEnd when the row has a title
-        std::uint64_t size = 0;      // kDirectorySize for a directory
-        std::int64_t time = 0;
-    };
+    void shrink();
+
     bool atTop_ = false;
-    std::string text_;
-    std::vector<Row> rows_;
+    std::size_t count_ = 0;
+    // The names joined by '/' as JSON text (a byte that is not UTF-8 as
+    // U+FFFD); as script text (such a byte as a lone surrogate) only where
+    // the two differ.
+    std::string names_;
+    std::string scriptNames_;
+    bool scriptDiffers_ = false;
+    // Times and sizes joined by ','.
+    std::string times_;
+    std::string sizes_;
+    // Titles as JSON strings, and the exact bytes of names that are not
+    // UTF-8 in hex, each by its row's number here.
+    std::vector<std::pair<std::size_t, std::string>> titles_;
+    std::vector<std::pair<std::size_t, std::string>> nameBytes_;
 };
 
 class TreeManifest {
