@@ -22,7 +22,11 @@ std::string_view pageScript(bool folderTotals);
 
 // With a tree manifest: a switch beside the filter that makes it search the
 // whole tree. Inlined in a script element whose data-tree names the
-// manifest's script file relative to the page.
+// manifest's script file relative to the page, which it loads when the
+// switch is first turned on.
+extern const std::string_view kTreeSwitchScript;
+// The search itself, which the manifest's script file carries after its
+// data.
 extern const std::string_view kTreeSearchScript;
 
 }  // namespace quilldex

@@ -157,7 +157,7 @@ public:
             for (std::size_t level = 0; level < levels_.size(); ++level)
                 stream.write("../");
             stream.write("index.tree.js\">");
-            stream.write(kTreeSearchScript);
+            stream.write(kTreeSwitchScript);
             stream.write("</script>\n");
         }
         stream.write("<footer>\n<p>");

@@ -11,11 +11,12 @@
 // whose own name is not UTF-8 has "name_bytes" beside "name". Columns cost
 // a few bytes an entry where rows cost ten, and entries are most of it.
 //
-// The script form holds the same in columns over the whole tree:
-// directories' parents, their names joined by '/', each directory's count
-// of entries, the entries' names joined by '/', their sizes and times, and
-// the titles as [number, title] pairs. A byte of a name that is not UTF-8
-// is the lone surrogate U+DC00 plus the byte.
+// The script form holds the same in columns over the whole tree, handed to
+// quilldexTree(): directories' parents, their names joined by '/', each
+// directory's count of entries, the entries' names joined by '/', their
+// sizes and times, and the titles as [number, title] pairs. A byte of a
+// name that is not UTF-8 is the lone surrogate U+DC00 plus the byte. After
+// the data comes the search the pages run on it, so that no page holds it.
 #include "index/tree_manifest.h"
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "index/character_references.h"
 #include "index/json_text.h"
 #include "index/listing_order.h"
+#include "index/page_assets.h"
 #include "version.h"
 
 namespace quilldex {
@@ -302,6 +304,8 @@ void TreeManifest::writeScript(platform::OutputStream& stream, std::string_view 
         offset += directory.rows.count_;
     }
     out.append("]});\n");
+    out.append(kTreeSearchScript);
+    out.push_back('\n');
     stream.write(out);
 }
 

@@ -3,10 +3,30 @@
 namespace quilldex {
 
 // The page's script (page_script.cpp) has put the filter box and its status
-// before the table; this one adds a "whole tree" switch after the box. Only
-// once it is switched on is the manifest loaded, by a script element whose
-// source the page names in data-tree (a page on file:// cannot fetch). The
-// manifest calls quilldexTree() with its columns. The names stay one text,
+// before the table. The switch script, inlined in every page, adds a
+// "whole tree" switch after the box. Only once it is switched on is the
+// manifest's script file loaded, by a script element whose source the page
+// names in data-tree (a page on file:// cannot fetch): the file hands its
+// columns to quilldexTree(), which the switch script has set to keep them
+// with the page's parts, and then runs the search script, which the file
+// carries after its data, so that no page holds it.
+const std::string_view kTreeSwitchScript =
+    "(()=>{"
+    "const src=document.currentScript.dataset.tree,t=document.querySelector('main>table'),"
+    "note=t.previousElementSibling,f=note.previousElementSibling,old=f.oninput,"
+    "box=document.createElement('label'),on=document.createElement('input');"
+    "on.type='checkbox';on.style.width='auto';box.append(on,' Search the whole tree');f.after(box);"
+    "let loading=false;"
+    "const failed=()=>{loading=false;note.textContent='The whole tree could not be loaded from '+src};"
+    "on.onchange=()=>{if(!on.checked||loading)return;loading=true;"
+    "note.textContent='Loading the whole tree\\u2026';"
+    "window.quilldexTree=x=>{window.quilldexTreePage={x,src,t,note,f,on,old}};"
+    "const s=document.createElement('script');s.src=src;s.onerror=failed;"
+    "s.onload=()=>{const p=window.quilldexTreePage;if(!p||!p.done)failed()};document.head.append(s)}"
+    "})()";
+
+// The search, run by the manifest's script file once its data is in. The
+// names stay one text,
 // joined by '/', beside a copy in lower case and the offsets of the names
 // in each: a search is a run of indexOf over the lower-case text, which
 // goes from each match to the next name, so that no string is made per
@@ -18,19 +38,16 @@ namespace quilldex {
 // encodes its own links; a lone surrogate U+DC80 to U+DCFF in a name
 // stands for a byte that is not UTF-8 (shown as U+FFFD, linked as itself).
 const std::string_view kTreeSearchScript =
-    "(()=>{"
-    "const src=document.currentScript.dataset.tree,up=src.slice(0,-13),L=200,"
-    "t=document.querySelector('main>table'),note=t.previousElementSibling,f=note.previousElementSibling,old=f.oninput,"
-    "box=document.createElement('label'),on=document.createElement('input'),res=document.createElement('table'),"
+    "(p=>{if(!p)return;"
+    "const{x,src,t,note,f,on,old}=p,up=src.slice(0,-13),L=200,res=document.createElement('table'),"
     "make=(k,x)=>{const e=document.createElement(k);e.append(x);return e};"
     "res.createTHead().insertRow().append(...['Name','Folder','Size','Date'].map(s=>{const "
     "h=make('th',s);h.scope='col';return h}));"
     "const body=res.createTBody();"
     "res.hidden=true;res.setAttribute('aria-label','Matches in the whole tree');"
     "res.style.setProperty('--columns','minmax(0,1fr) minmax(0,1fr) 6.5em 6.75em');"
-    "on.type='checkbox';on.style.width='auto';box.append(on,' Search the whole tree');"
-    "f.after(box);t.after(res);"
-    "let d=null,loading=false;"
+    "t.after(res);"
+    "let d=null;"
     "const bad=/[\\udc80-\\udcff]/gu,shown=s=>s.replace(bad,'\\ufffd'),"
     "part=s=>encodeURIComponent(s).replace(/[!'()*]/g,c=>'%'+c.charCodeAt(0).toString(16).toUpperCase()),"
     "link=s=>s.split(/([\\udc80-\\udcff])/"
@@ -73,14 +90,11 @@ const std::string_view kTreeSearchScript =
     "if(!q){res.hidden=true;t.hidden=false;old();note.textContent=d.n+' entries in the whole tree';return}"
     "const[m,hits]=matches(q);"
     "body.replaceChildren(...hits.map(row));t.hidden=true;res.hidden=false;"
-    "note.textContent=m+' of '+d.n+' in the whole tree'+(m>L?', the first '+L+' shown':'')},"
-    "failed=()=>{loading=false;note.textContent='The whole tree could not be loaded from '+src},"
-    "load=()=>{if(loading)return;loading=true;note.textContent='Loading the whole "
-    "tree\\u2026';window.quilldexTree=prepare;"
-    "const s=document.createElement('script');s.src=src;s.onerror=failed;"
-    "s.onload=()=>{if(!d)failed();else if(on.checked)search()};document.head.append(s)};"
-    "on.onchange=()=>{if(on.checked)d?search():load();else{res.hidden=true;t.hidden=false;old()}};"
-    "f.oninput=()=>on.checked&&d?search():old()"
-    "})()";
+    "note.textContent=m+' of '+d.n+' in the whole tree'+(m>L?', the first '+L+' shown':'')};"
+    "prepare(x);"
+    "on.onchange=()=>{if(on.checked)search();else{res.hidden=true;t.hidden=false;old()}};"
+    "f.oninput=()=>on.checked?search():old();"
+    "if(on.checked)search();p.done=1"
+    "})(window.quilldexTreePage)";
 
 }  // namespace quilldex

@@ -44,7 +44,8 @@ std::string pageOf(const std::filesystem::path& listed, const IndexOptions& opti
 std::string pageStart(std::string_view title)
 {
     return "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"" + platform::textEncodingName() +
-           "\">\r\n<meta name=\"generator\" content=\"QUILLDEX 1.0.7\">\r\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n<title>" +
+           "\">\r\n<meta name=\"generator\" content=\"QUILLDEX 1.0.7\">\r\n<meta name=\"viewport\" "
+           "content=\"width=device-width, initial-scale=1\">\r\n<title>" +
            std::string(title) + "</title>\r\n<style>" + std::string(kPageStyle) + "</style>\r\n</head>\r\n<body>\r\n";
 }
 
@@ -377,7 +378,7 @@ TEST(PageForm, StyleAndScriptAreSmallAndAsciiOnly)
     EXPECT_EQ(pageScript(false), kPageScript);
     EXPECT_NE(pageScript(true), kPageScript);
     EXPECT_NE(pageScript(true).find("r.hasAttribute('data-size')"), std::string_view::npos);
-    for (const std::string_view asset : {kPageStyle, kPageScript, pageScript(true)}) {
+    for (const std::string_view asset : {kPageStyle, kPageScript, pageScript(true), kTreeSwitchScript}) {
         for (const char c : asset)
             EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "byte " << int(static_cast<unsigned char>(c));
         // Either would end the element early.

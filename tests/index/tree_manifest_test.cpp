@@ -8,6 +8,7 @@
 
 #include "index/export_runs.h"
 #include "index/own_files.h"
+#include "index/page_assets.h"
 #include "index/tree_manifest.h"
 #include "platform/platform.h"
 #include "run_helpers.h"
@@ -132,7 +133,8 @@ TEST(TreeManifest, PathsAreNumberedInTheWalksOrderAndNamesKeptWhole)
         SCOPED_TRACE(test.label);
         const auto [json, script] = written(test.added);
         EXPECT_EQ(json, test.json);
-        EXPECT_EQ(script, test.script);
+        // The data, then the search the pages run on it.
+        EXPECT_EQ(script, test.script + std::string(kTreeSearchScript) + "\r\n");
     }
 }
 
