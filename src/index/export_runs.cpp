@@ -104,28 +104,6 @@ std::string joined(const std::string& directory, const std::string& name)
     return directory == "." ? name : directory + "/" + name;
 }
 
-// Orders paths as the walk of one job meets them: component by component,
-// each in the name order, a directory before what lies below it.
-bool walkedBefore(std::string_view a, std::string_view b)
-{
-    if (a == ".")
-        return b != ".";
-    if (b == ".")
-        return false;
-    for (;;) {
-        const auto aEnd = a.find('/');
-        const auto bEnd = b.find('/');
-        const std::string_view aName = a.substr(0, aEnd);
-        const std::string_view bName = b.substr(0, bEnd);
-        if (aName != bName)
-            return listsBefore(aName, bName);
-        if (aEnd == std::string_view::npos || bEnd == std::string_view::npos)
-            return aEnd == std::string_view::npos && bEnd != std::string_view::npos;
-        a.remove_prefix(aEnd + 1);
-        b.remove_prefix(bEnd + 1);
-    }
-}
-
 // A report line with the directory it is about.
 struct Line {
     std::string directory;

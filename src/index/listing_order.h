@@ -20,4 +20,11 @@ bool listsBefore(std::string_view a, std::string_view b);
 // every character the code page holds; elsewhere the byte itself.
 unsigned byteSortValue(unsigned char byte);
 
+// True when the directory at path `a` from the top of a walk ("." for the
+// top, else "a/b") is met before `b` by a walk of one job: component by
+// component, each in the order above, a directory before what lies below
+// it. The reports and the tree's manifest of a run with many jobs are put
+// into this order, so that they do not depend on the number of jobs.
+bool walkedBefore(std::string_view a, std::string_view b);
+
 }  // namespace quilldex

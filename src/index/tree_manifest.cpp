@@ -34,28 +34,6 @@ namespace quilldex {
 
 namespace {
 
-// Orders paths as one job walks them: component by component, each in name
-// order, a directory before what lies below it.
-bool walkedFirst(std::string_view a, std::string_view b)
-{
-    if (a == ".")
-        return b != ".";
-    if (b == ".")
-        return false;
-    for (;;) {
-        const auto aEnd = a.find('/');
-        const auto bEnd = b.find('/');
-        const std::string_view aName = a.substr(0, aEnd);
-        const std::string_view bName = b.substr(0, bEnd);
-        if (aName != bName)
-            return listsBefore(aName, bName);
-        if (aEnd == std::string_view::npos || bEnd == std::string_view::npos)
-            return aEnd == std::string_view::npos && bEnd != std::string_view::npos;
-        a.remove_prefix(aEnd + 1);
-        b.remove_prefix(bEnd + 1);
-    }
-}
-
 std::string_view parentOf(std::string_view path)
 {
     const auto slash = path.rfind('/');
@@ -156,7 +134,7 @@ void TreeManifest::arrange()
         directories_.push_back({std::move(path), ManifestRows(), -1});
 
     std::sort(directories_.begin(), directories_.end(),
-              [](const Directory& a, const Directory& b) { return walkedFirst(a.path, b.path); });
+              [](const Directory& a, const Directory& b) { return walkedBefore(a.path, b.path); });
     std::unordered_map<std::string_view, std::int64_t> numbers;
     for (std::size_t i = 0; i < directories_.size(); ++i) {
         Directory& directory = directories_[i];
