@@ -218,10 +218,6 @@ std::int32_t utcOffsetAt(UtcSeconds time);
 // system cannot tell it. Front ends only: a run never asks.
 std::optional<std::string> currentDirectory();
 
-// Makes `path` the current directory (the dialog shows where it is). A run
-// never calls it.
-bool setCurrentDirectory(const std::string& path);
-
 // Where a link met while reading a file may lead: to a regular file inside
 // `top`, the directory at the top of the run, reached from it by
 // `pathFromTop` ("" for the top itself, else "a/b/" with its last slash).
@@ -237,8 +233,8 @@ struct LinkBoundary {
 // inside `boundary` and is resolved relative to handles, never by a path
 // that could be redirected. Anything else (a directory, a FIFO, a device, a
 // link leading out) gives 0, and reading never blocks.
-std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer,
-                          std::size_t capacity, const LinkBoundary& boundary = {});
+std::size_t readFileStart(const DirectoryHandle& directory, const std::string& name, char* buffer, std::size_t capacity,
+                          const LinkBoundary& boundary = {});
 
 // The bytes that separate the parts of a path: "/" on POSIX, where '\' is
 // an ordinary name character, and "\\/" on Windows.

@@ -926,11 +926,6 @@ std::optional<std::string> currentDirectory()
     }
 }
 
-bool setCurrentDirectory(const std::string& path)
-{
-    return ::chdir(path.c_str()) == 0;
-}
-
 std::size_t descriptorLimit()
 {
     rlimit limit{};

@@ -782,11 +782,6 @@ std::optional<std::string> currentDirectory()
     }
 }
 
-bool setCurrentDirectory(const std::string& path)
-{
-    return SetCurrentDirectoryW(toWide(path).c_str()) != 0;
-}
-
 // ---- Reading the start of a file ----
 
 namespace {
